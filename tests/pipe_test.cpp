@@ -1,0 +1,51 @@
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+
+namespace quorvale::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Each answer is written only once its prompt has reached the pipe, as a player would; a
+// prompt left in a buffer would make this time out.
+TEST(GameOverPipes, EachPromptArrivesBeforeTheGameWaitsForItsAnswer) {
+  ChildProcess game(QUORVALE_GAME, ChildProcess::Console::kPipes);
+  const struct {
+    const char* prompt;
+    const char* answer;
+  } steps[] = {
+      {"Welcome to Quorvale!\nStarting new game...\n\n"
+       "Please enter your character's first name:\n",
+       "Ann\n"},
+      {"Please enter a last name:\n", "Lee\n"},
+      {"Enter your class number:\n", "2\n"},
+  };
+  for (const auto& step : steps) {
+    ASSERT_TRUE(game.read_until(step.prompt, 5s)) << "no prompt; got:\n" << game.output();
+    game.write(step.answer);
+  }
+  // The input pipe stays open after the last answer: the game must still finish.
+  ASSERT_TRUE(game.read_to_end(5s)) << game.output();
+  const auto status = game.wait_for_exit(5s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+  EXPECT_NE(game.output().find("\nAnn Lee, Engineer has arrived.\n"), std::string::npos)
+      << game.output();
+}
+
+// `quorvale < answers | head -3`: writes after the reader has gone fail quietly.
+TEST(GameOverPipes, ExitsZeroWhenTheReaderHasGone) {
+  ChildProcess game(QUORVALE_GAME, ChildProcess::Console::kPipes);
+  game.close_output();
+  game.write("Ann\nLee\n2\n");
+  game.close_input();
+  const auto status = game.wait_for_exit(5s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+}
+
+}  // namespace
+}  // namespace quorvale::testing
