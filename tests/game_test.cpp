@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+
 #include <string>
+#include "fate/fate.h"
 
 namespace quorvale {
 namespace {
@@ -15,10 +17,10 @@ struct Played {
   std::string unread;  // what the game left on its input
 };
 
-Played play(const std::string& answers) {
+Played play(const std::string& answers, FateDraw draw_fate = roll_fate) {
   std::istringstream in(answers);
   std::ostringstream out;
-  run_game(in, out);
+  run_game(in, out, draw_fate);
   in.clear();
   return {out.str(), std::string(std::istreambuf_iterator<char>(in), {})};
 }
@@ -132,6 +134,45 @@ TEST(RunGame, ReadsTheClassAnswerAsOneSignedDecimalNumber) {
     EXPECT_EQ(line_with(played.transcript, " has arrived."),
               "Ann Lee, " + c.class_name + " has arrived.");
     EXPECT_EQ(played.unread, c.unread);
+  }
+}
+
+const std::string kBanner = "\n*****Game Over*****\n";
+
+// What follows the arrival line: the fate line, closed by the banner's own first line end.
+std::string ending_of(const std::string& transcript) {
+  const std::string arrived = " has arrived.\n";
+  return transcript.substr(transcript.find(arrived) + arrived.size());
+}
+
+int g_fate_to_draw = 0;
+
+TEST(RunGame, EndsWithTheDrawnFateThenTheBanner) {
+  const struct {
+    int fate;
+    std::string ending;
+  } cases[] = {
+      {1, "Ann Lee, Engineer has died due to low O2." + kBanner},
+      {3, "Ann Lee, Engineer has died due to exaustion." + kBanner},
+      {6, "Ann Lee, Engineer has been exposed to fatal radiation." + kBanner},
+      {9, "Ann Lee, Engineer has won. And died." + kBanner},
+      {10, "Ann Lee, Engineer has died on impact." + kBanner},
+  };
+  for (const auto& c : cases) {
+    g_fate_to_draw = c.fate;
+    EXPECT_EQ(ending_of(play("Ann Lee 2\n", [] { return g_fate_to_draw; }).transcript), c.ending);
+  }
+}
+
+TEST(RunGame, DrawsOneOfTheTenFatesFromTheClock) {
+  for (const std::string answers : {"Ann Lee 2\n", ""}) {
+    const std::string ending = ending_of(play(answers).transcript);
+    const std::string title = answers.empty() ? "Morty McDead, Redshirt" : "Ann Lee, Engineer";
+    int matches = 0;
+    for (int fate = 1; fate <= 10; ++fate) {
+      matches += ending == title + std::string(fate_text(fate)) + kBanner;
+    }
+    EXPECT_EQ(matches, 1) << ending;
   }
 }
 

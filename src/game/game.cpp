@@ -17,7 +17,7 @@ constexpr int kNoClassAnswer = -1;
 
 // Answers are read with the standard extractors and never checked: a failed read leaves
 // its field as it was and the game simply goes on.
-void run_game(std::istream& in, std::ostream& out) {
+void run_game(std::istream& in, std::ostream& out, FateDraw draw_fate) {
   out << "Welcome to Quorvale!\nStarting new game...\n" << '\n' << std::flush;
 
   out << "Please enter your character's first name:\n";
@@ -41,6 +41,12 @@ void run_game(std::istream& in, std::ostream& out) {
       << "\n\n\n";
   write_title(out, hero);
   out << " has arrived.\n";
+
+  // Drawn only now, after the last answer: the seed is the second the fate is sealed.
+  const int fate_number = draw_fate();
+  write_title(out, hero);
+  // The fate line has no line end of its own; the banner's first one closes it.
+  out << fate_text(fate_number) << "\n*****Game Over*****\n";
 }
 
 }  // namespace quorvale

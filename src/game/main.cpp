@@ -7,5 +7,8 @@
 int main() {
   quorvale::prepare_console();
   quorvale::run_game(std::cin, std::cout);
+  // The whole transcript must be on screen, or in its file, before the pause's prompt.
+  std::cout.flush();
+  quorvale::pause_for_key(std::cout);
   return 0;
 }

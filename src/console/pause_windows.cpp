@@ -1,0 +1,13 @@
+#include <cstdlib>
+
+#include "console/console.h"
+
+namespace quorvale {
+
+// The command interpreter's own PAUSE writes its prompt and waits for a key. Its result
+// says nothing the game could act on.
+void pause_for_key(std::ostream& /*out*/) {
+  static_cast<void>(std::system("PAUSE"));
+}
+
+}  // namespace quorvale

@@ -1,0 +1,66 @@
+#include "fate/fate.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <set>
+
+namespace quorvale {
+namespace {
+
+TEST(FateTable, GivesEachNumberItsTextAndNothingOutsideOneToTen) {
+  const struct {
+    int number;
+    std::string_view text;
+  } cases[] = {
+      {1, " has died due to low O2."},
+      {2, " has died due to starvation."},
+      {3, " has died due to exaustion."},
+      {4, " has died due to head trauma."},
+      {5, " has died due to organ damage."},
+      {6, " has been exposed to fatal radiation."},
+      {7, " has been struck by a meteor."},
+      {8, " has died due to airborne toxin."},
+      {9, " has won. And died."},
+      {10, " has died on impact."},
+      {0, ""},
+      {11, ""},
+      {-1, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fate_text(c.number), c.text) << "fate " << c.number;
+  }
+}
+
+TEST(FateForSeed, ReachesEveryFateAndNothingElse) {
+  std::set<int> fates;
+  for (unsigned seed = 0; seed < 10000; ++seed) {
+    fates.insert(fate_for_seed(seed));
+  }
+  EXPECT_EQ(fates, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
+TEST(FateForSeed, OneSecondAlwaysGivesOneFate) {
+  for (const unsigned seed : {0u, 1u, 1765000000u, 4294967295u}) {
+    const int first = fate_for_seed(seed);
+    static_cast<void>(std::rand());  // whatever was drawn in between
+    EXPECT_EQ(fate_for_seed(seed), first) << "seed " << seed;
+  }
+}
+
+TEST(RollFate, SeedsWithTheCurrentSecond) {
+  // Retried in case the clock ticks over between reading it and the draw.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::time_t before = std::time(nullptr);
+    const int fate = roll_fate();
+    if (std::time(nullptr) == before) {
+      EXPECT_EQ(fate, fate_for_seed(static_cast<unsigned>(before)));
+      return;
+    }
+  }
+  FAIL() << "the clock ticked during every attempt";
+}
+
+}  // namespace
+}  // namespace quorvale
