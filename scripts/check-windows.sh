@@ -26,6 +26,13 @@ while read -r dll; do
   esac
 done <<<"$imports"
 
+# The Windows package is a .zip holding the .exe and a README.
+cpack --preset windows >/dev/null
+zip_listing=$(cmake -E tar tf build/packages/quorvale-*-win64.zip)
+for file in quorvale.exe README.md; do
+  grep -q "/$file\$" <<<"$zip_listing" || { echo "the .zip lacks $file" >&2; exit 1; }
+done
+
 # A throwaway Wine prefix, and no window system, desktop menus or debug chatter.
 scratch=$(mktemp -d)
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"

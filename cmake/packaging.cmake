@@ -1,0 +1,30 @@
+# Packages: a Debian package and a .tar.gz on Linux, a .zip on Windows (cpack in the build).
+set(CPACK_PACKAGE_NAME quorvale)
+set(CPACK_PACKAGE_VENDOR "The Quorvale developers")
+set(CPACK_PACKAGE_CONTACT "Quorvale maintainers <maintainers@quorvale.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "one-shot text game: make a character and meet its fate")
+# Lines under 80 characters, as Debian's tools expect.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Quorvale is a one-shot console text game. It greets the player, builds a"
+  "character from a first name, a last name and a class picked from a numbered"
+  "menu, announces its arrival on the station, draws a random fate, announces"
+  "the death and waits for a key. Answers may also come from a file or a pipe,"
+  "in which case it does not wait.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+endif()
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-per-generator.cmake)
+
+include(CPack)
