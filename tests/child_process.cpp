@@ -10,8 +10,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
+
+#include "fate/fate.h"
 
 namespace quorvale::testing {
 
@@ -24,13 +28,81 @@ namespace {
 // In the child: the default for SIGPIPE (an ignored signal would be inherited, hiding
 // whether the game ignores it itself), no core files from signal tests, then the game.
 [[noreturn]] void exec_game(const char* program) {
-  signal(SIGPIPE, SIG_DFL);
+  static_cast<void>(signal(SIGPIPE, SIG_DFL));
   const rlimit no_core{0, 0};
-  setrlimit(RLIMIT_CORE, &no_core);
+  static_cast<void>(setrlimit(RLIMIT_CORE, &no_core));
   execl(program, program, static_cast<char*>(nullptr));
   _exit(127);
 }
 }  // namespace
+
+namespace {
+// The raw wait status of `pid` once it has ended, or nothing if it outlives `timeout`.
+std::optional<int> wait_at_most(pid_t pid, milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid)
+      return status;
+    if (done < 0 || std::chrono::steady_clock::now() >= deadline)
+      return std::nullopt;
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+}
+
+// In the child: `fd` becomes the file at `path`, or is closed when there is none.
+void redirect(int fd, const char* path, int flags) {
+  if (path == nullptr) {
+    close(fd);
+    return;
+  }
+  const int opened = open(path, flags, 0600);
+  if (opened < 0)
+    _exit(126);
+  if (opened != fd) {
+    dup2(opened, fd);
+    close(opened);
+  }
+}
+}  // namespace
+
+std::optional<int> run_redirected(const char* program, const char* input_path,
+                                  const char* output_path, milliseconds timeout) {
+  const pid_t pid = fork();
+  if (pid < 0)
+    fail("fork");
+  if (pid == 0) {
+    redirect(STDIN_FILENO, input_path, O_RDONLY);
+    redirect(STDOUT_FILENO, output_path, O_WRONLY | O_CREAT | O_TRUNC);
+    exec_game(program);
+  }
+  const auto status = wait_at_most(pid, timeout);
+  if (!status) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  return status;
+}
+
+bool matches_transcript(const std::string& transcript, const std::string& expected) {
+  const std::string marker = "<fate>";
+  const auto at = expected.find(marker);
+  if (at == std::string::npos)
+    return transcript == expected;
+  for (int fate = 1; fate <= 10; ++fate) {
+    std::string with_fate = expected;
+    with_fate.replace(at, marker.size(), fate_text(fate));
+    if (transcript == with_fate)
+      return true;
+  }
+  return false;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
 
 ChildProcess::ChildProcess(const char* program, Console console) {
   if (console == Console::kTerminal) {
@@ -47,22 +119,22 @@ ChildProcess::ChildProcess(const char* program, Console console) {
       fail("open pseudo-terminal");
     return;
   }
-  int input[2];
-  int output[2];
-  if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
+  int to_game[2];
+  int from_game[2];
+  if (pipe2(to_game, O_CLOEXEC) != 0 || pipe2(from_game, O_CLOEXEC) != 0)
     fail("pipe");
   pid_ = fork();
   if (pid_ < 0)
     fail("fork");
   if (pid_ == 0) {
-    dup2(input[0], STDIN_FILENO);
-    dup2(output[1], STDOUT_FILENO);
+    dup2(to_game[0], STDIN_FILENO);
+    dup2(from_game[1], STDOUT_FILENO);
     exec_game(program);
   }
-  close(input[0]);
-  close(output[1]);
-  to_child_ = input[1];
-  from_child_ = output[0];
+  close(to_game[0]);
+  close(from_game[1]);
+  to_child_ = to_game[1];
+  from_child_ = from_game[0];
 }
 
 ChildProcess::~ChildProcess() {
@@ -78,9 +150,9 @@ ChildProcess::~ChildProcess() {
   }
 }
 
-void ChildProcess::write(std::string_view bytes) {
+void ChildProcess::write(std::string_view bytes) const {
   // A game that has already exited must fail the test, not kill it with SIGPIPE.
-  signal(SIGPIPE, SIG_IGN);
+  static_cast<void>(signal(SIGPIPE, SIG_IGN));
   while (!bytes.empty()) {
     const ssize_t written = ::write(to_child_, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR)
@@ -137,18 +209,9 @@ bool ChildProcess::read_to_end(milliseconds timeout) {
 }
 
 std::optional<int> ChildProcess::wait_for_exit(milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      reaped_ = true;
-      return status;
-    }
-    if (done < 0 || Clock::now() >= deadline)
-      return std::nullopt;
-    std::this_thread::sleep_for(milliseconds(10));
-  }
+  const auto status = wait_at_most(pid_, timeout);
+  reaped_ = status.has_value();
+  return status;
 }
 
 }  // namespace quorvale::testing

@@ -22,7 +22,7 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  void write(std::string_view bytes);
+  void write(std::string_view bytes) const;
   void close_input();   // pipes only: the game's standard input reaches its end
   void close_output();  // pipes only: the reader of the game's standard output goes away
 
@@ -57,5 +57,17 @@ class ChildProcess {
   std::string output_;
   bool reaped_ = false;
 };
+
+// Runs `program` to its end with standard input and output opened from the given paths, or
+// closed where a path is null. The raw wait status, or nothing if it ran past `timeout`.
+std::optional<int> run_redirected(const char* program, const char* input_path,
+                                  const char* output_path, milliseconds timeout);
+
+// Whether `transcript` is `expected`, where "<fate>" in `expected` stands for any one of the
+// ten fate texts.
+bool matches_transcript(const std::string& transcript, const std::string& expected);
+
+// The whole contents of a file, bytes as they are.
+std::string read_file(const std::string& path);
 
 }  // namespace quorvale::testing

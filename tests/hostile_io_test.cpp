@@ -1,0 +1,83 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "child_process.h"
+
+namespace quorvale::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kCases = QUORVALE_TRANSCRIPT_CASES;
+
+class HostileIo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quorvale-hostile-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    scratch_ = pattern;
+  }
+  void TearDown() override {
+    for (const char* file : {"/in", "/out"}) {
+      static_cast<void>(std::remove((scratch_ + file).c_str()));
+    }
+    static_cast<void>(rmdir(scratch_.c_str()));
+  }
+  std::string scratch_;
+};
+
+bool exited_zero(const std::optional<int>& status) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+TEST_F(HostileIo, BrokenStandardStreamsStillEndWithStatusZero) {
+  const std::string answers = kCases + "/three_lines.in";
+  const std::string output = scratch_ + "/out";
+  const struct {
+    const char* name;
+    const char* input;          // null: closed
+    const char* output;         // null: closed
+    const char* expected_case;  // the transcript written to `output`, if it is a file
+  } cases[] = {
+      {"output is /dev/full", answers.c_str(), "/dev/full", nullptr},
+      {"output closed", answers.c_str(), nullptr, nullptr},
+      {"input closed", nullptr, output.c_str(), "empty_input"},
+      {"input is /dev/null", "/dev/null", output.c_str(), "empty_input"},
+      {"both closed", nullptr, nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto status = run_redirected(QUORVALE_GAME, c.input, c.output, 10s);
+    EXPECT_TRUE(exited_zero(status)) << "wait status " << status.value_or(-1);
+    if (c.expected_case != nullptr) {
+      const std::string written = read_file(output);
+      EXPECT_TRUE(matches_transcript(written, read_file(kCases + "/" + c.expected_case + ".out")))
+          << written;
+    }
+  }
+}
+
+// A 64 MiB first name is read, stored and written whole, three times over.
+TEST_F(HostileIo, StoresAndWritesAHugeFirstNameWhole) {
+  const std::string name(64u << 20, 'q');
+  std::ofstream(scratch_ + "/in", std::ios::binary) << name << "\nLee\n2\n";
+  const auto status =
+      run_redirected(QUORVALE_GAME, (scratch_ + "/in").c_str(), (scratch_ + "/out").c_str(), 120s);
+  ASSERT_TRUE(exited_zero(status)) << "wait status " << status.value_or(-1);
+
+  std::string expected = read_file(kCases + "/three_lines.out");
+  for (auto at = expected.find("Ann"); at != std::string::npos; at = expected.find("Ann", at)) {
+    expected.replace(at, 3, name);
+    at += name.size();
+  }
+  const std::string written = read_file(scratch_ + "/out");
+  EXPECT_TRUE(matches_transcript(written, expected)) << "the transcript differs";
+}
+
+}  // namespace
+}  // namespace quorvale::testing
