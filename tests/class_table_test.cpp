@@ -13,7 +13,7 @@ namespace {
 
 TEST(ClassTable, StoresTheClassNameNotTheMenuLabel) {
   const struct {
-    int number;
+    int number = 0;
     std::optional<std::string_view> name;
   } cases[] = {
       {0, "Cadet"},        {1, "Scientist"},   {2, "Engineer"},         {3, "Janitor"},

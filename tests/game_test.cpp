@@ -170,7 +170,10 @@ TEST(RunGame, DrawsOneOfTheTenFatesFromTheClock) {
     const std::string title = answers.empty() ? "Morty McDead, Redshirt" : "Ann Lee, Engineer";
     int matches = 0;
     for (int fate = 1; fate <= 10; ++fate) {
-      matches += ending == title + std::string(fate_text(fate)) + kBanner;
+      std::string fate_line = title;
+      fate_line.append(fate_text(fate)).append(kBanner);
+      if (ending == fate_line)
+        ++matches;
     }
     EXPECT_EQ(matches, 1) << ending;
   }

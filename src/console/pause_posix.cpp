@@ -21,7 +21,7 @@ extern "C" void restore_then_end(int signal_number) {
   tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_settings);
   // SA_RESETHAND has put the default action back; the signal stays blocked until this
   // handler returns, and then ends the game as it would have without us.
-  raise(signal_number);
+  static_cast<void>(raise(signal_number));
 }
 
 // Holds the terminal in single-key, no-echo mode for its lifetime and puts the player's
@@ -59,6 +59,8 @@ class KeyPressMode {
 
   KeyPressMode(const KeyPressMode&) = delete;
   KeyPressMode& operator=(const KeyPressMode&) = delete;
+  KeyPressMode(KeyPressMode&&) = delete;
+  KeyPressMode& operator=(KeyPressMode&&) = delete;
 
  private:
   static constexpr std::size_t kSignalCount = std::size(kSignalsThatEndTheWait);
@@ -75,8 +77,8 @@ void wait_for_one_byte() {
 }  // namespace
 
 void pause_for_key(std::ostream& out) {
-  termios saved;
-  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) {
+  termios saved{};
+  if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &saved) != 0) {
     return;  // no player at a terminal: nobody to wait for
   }
   out << "Press any key to continue . . . " << std::flush;

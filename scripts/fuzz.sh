@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds quorvale_fuzz (libFuzzer, ASan, UBSan) and runs it for a bounded time from the
+# checked-in seed corpus. Any finding (a crash, a sanitizer report, a transcript that breaks
+# the game's rules) fails the run and leaves the input that caused it in build/fuzz/findings.
+#
+#   scripts/fuzz.sh [SECONDS]    default 60
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+missing=()
+command -v clang++ >/dev/null || missing+=(clang)
+compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
+  missing+=(libclang-rt-dev)
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+# New inputs go to a scratch corpus; the checked-in seeds stay as they are.
+corpus=build/fuzz/corpus
+findings=build/fuzz/findings
+mkdir -p "$corpus" "$findings"
+rm -f "$findings"/*
+status=0
+build/fuzz/tests/fuzz/quorvale_fuzz -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+  -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" tests/fuzz/corpus \
+  >build/fuzz/log 2>&1 || status=$?
+grep -E "^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb" build/fuzz/log || true
+if [ "$status" -ne 0 ]; then
+  tail -40 build/fuzz/log
+  echo "fuzz: 0 passed, 1 failed (finding in $findings)"
+  exit 1
+fi
+echo "fuzz: 1 passed, 0 failed ($seconds s)"
