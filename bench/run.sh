@@ -12,7 +12,7 @@ pairs=1000
 name_sizes=(4 16 64)  # MiB
 report=bench/RESULTS.md
 if [ "${1:-}" = "--quick" ]; then
-  pairs=20
+  pairs=200
   name_sizes=(1 2 4)
   report=build/bench/results.md
 fi
