@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -26,12 +27,16 @@ namespace {
 }
 
 // In the child: the default for SIGPIPE (an ignored signal would be inherited, hiding
-// whether the game ignores it itself), no core files from signal tests, then the game.
-[[noreturn]] void exec_game(const char* program) {
+// whether the game ignores it itself), no core files from signal tests, then the command.
+[[noreturn]] void exec_command(const std::vector<std::string>& command) {
   static_cast<void>(signal(SIGPIPE, SIG_DFL));
   const rlimit no_core{0, 0};
   static_cast<void>(setrlimit(RLIMIT_CORE, &no_core));
-  execl(program, program, static_cast<char*>(nullptr));
+  std::vector<char*> argv(command.size() + 1, nullptr);
+  std::transform(command.begin(), command.end(), argv.begin(), [](const std::string& word) {
+    return const_cast<char*>(word.c_str());  // NOLINT: execv's historical signature
+  });
+  execv(argv.front(), argv.data());
   _exit(127);
 }
 }  // namespace
@@ -75,7 +80,7 @@ std::optional<int> run_redirected(const char* program, const char* input_path,
   if (pid == 0) {
     redirect(STDIN_FILENO, input_path, O_RDONLY);
     redirect(STDOUT_FILENO, output_path, O_WRONLY | O_CREAT | O_TRUNC);
-    exec_game(program);
+    exec_command({program});
   }
   const auto status = wait_at_most(pid, timeout);
   if (!status) {
@@ -104,14 +109,14 @@ std::string read_file(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-ChildProcess::ChildProcess(const char* program, Console console) {
+ChildProcess::ChildProcess(const std::vector<std::string>& command, Console console) {
   if (console == Console::kTerminal) {
     int controller = -1;
     pid_ = forkpty(&controller, nullptr, nullptr, nullptr);
     if (pid_ < 0)
       fail("forkpty");
     if (pid_ == 0)
-      exec_game(program);
+      exec_command(command);
     to_child_ = from_child_ = controller;
     // Holding the game's side open keeps its settings readable after the game exits.
     terminal_ = open(ptsname(controller), O_RDWR | O_NOCTTY);
@@ -129,7 +134,7 @@ ChildProcess::ChildProcess(const char* program, Console console) {
   if (pid_ == 0) {
     dup2(to_game[0], STDIN_FILENO);
     dup2(from_game[1], STDOUT_FILENO);
-    exec_game(program);
+    exec_command(command);
   }
   close(to_game[0]);
   close(from_game[1]);
@@ -188,9 +193,17 @@ ChildProcess::Read ChildProcess::read_some(Clock::time_point deadline) {
 }
 
 bool ChildProcess::read_until(std::string_view text, milliseconds timeout) {
+  return read_until_after(0, text, timeout);
+}
+
+bool ChildProcess::read_until_next(std::string_view text, milliseconds timeout) {
+  return read_until_after(output_.size(), text, timeout);
+}
+
+bool ChildProcess::read_until_after(std::size_t from, std::string_view text, milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   auto ends_with_text = [&] {
-    return output_.size() >= text.size() &&
+    return output_.size() >= from + text.size() &&
            std::string_view(output_).substr(output_.size() - text.size()) == text;
   };
   while (!ends_with_text()) {

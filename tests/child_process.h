@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvale::testing {
 
@@ -17,7 +18,10 @@ class ChildProcess {
  public:
   enum class Console { kPipes, kTerminal };
 
-  ChildProcess(const char* program, Console console);
+  ChildProcess(const char* program, Console console)
+      : ChildProcess(std::vector<std::string>{program}, console) {}
+  // `command` is the program's path followed by its arguments.
+  ChildProcess(const std::vector<std::string>& command, Console console);
   ~ChildProcess();  // kills and reaps a child that is still running
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -28,6 +32,8 @@ class ChildProcess {
 
   // Collects output until it ends with `text`; false if that takes longer than `timeout`.
   bool read_until(std::string_view text, milliseconds timeout);
+  // The same, but `text` must come anew, as a shell's next prompt after its last one.
+  bool read_until_next(std::string_view text, milliseconds timeout);
   // Collects output until the game closes it; false on timeout.
   bool read_to_end(milliseconds timeout);
   const std::string& output() const {
@@ -49,6 +55,7 @@ class ChildProcess {
   using Clock = std::chrono::steady_clock;
   enum class Read { kData, kEnd, kTimeout };
   Read read_some(Clock::time_point deadline);
+  bool read_until_after(std::size_t from, std::string_view text, milliseconds timeout);
 
   pid_t pid_ = -1;
   int to_child_ = -1;

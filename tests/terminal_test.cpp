@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "child_process.h"
 
@@ -87,6 +90,64 @@ TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
     EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.signal_number)
         << "wait status " << *status;
     expect_same_settings(settings_of(game.terminal_fd()), before);
+  }
+}
+
+// Ctrl-Z at the pause under a job-control shell, then fg, or bg and then fg: while the game
+// is stopped the shell has the player's settings, and after fg one key ends the game.
+TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
+  const struct {
+    std::vector<std::string> shell;  // bash without readline leaves the player's settings be
+    bool background_first;
+  } cases[] = {
+      {{"/bin/bash", "--norc", "--noprofile", "--noediting", "-i"}, false},
+      {{"/bin/bash", "--norc", "--noprofile", "--noediting", "-i"}, true},
+      {{"/bin/dash", "-i"}, false},
+      {{"/bin/dash", "-i"}, true},
+  };
+  const std::string prompt = "shell> ";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shell.front() + (c.background_first ? ", bg then fg" : ", fg"));
+    if (access(c.shell.front().c_str(), X_OK) != 0) {
+      GTEST_SKIP() << c.shell.front() << " is not installed";
+    }
+    std::vector<std::string> command = {"/usr/bin/env", "PS1=" + prompt, "HISTFILE=/dev/null"};
+    command.insert(command.end(), c.shell.begin(), c.shell.end());
+    ChildProcess shell(command, ChildProcess::Console::kTerminal);
+    ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+    const termios players = settings_of(shell.terminal_fd());
+
+    shell.write(std::string(QUORVALE_GAME) + "\n");
+    ASSERT_TRUE(shell.read_until("first name:\r\n", 5s)) << shell.output();
+    shell.write("Ann Lee 2\n");
+    ASSERT_TRUE(shell.read_until(kWaitingScreen, 5s)) << shell.output();
+
+    shell.write("\x1a");  // Ctrl-Z
+    ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+    expect_same_settings(settings_of(shell.terminal_fd()), players);
+    if (c.background_first) {
+      shell.write("bg\n");
+      ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+      // Continued in the background, the game must stop again at its read and leave the
+      // terminal to the shell.
+      std::this_thread::sleep_for(300ms);
+      const auto before_jobs = shell.output().size();
+      shell.write("jobs\n");
+      ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+      EXPECT_NE(shell.output().find("Stopped", before_jobs), std::string::npos) << shell.output();
+      expect_same_settings(settings_of(shell.terminal_fd()), players);
+    }
+
+    shell.write("fg\n");
+    ASSERT_TRUE(shell.read_until("Press any key to continue . . . ", 5s)) << shell.output();
+    const termios waiting = settings_of(shell.terminal_fd());
+    EXPECT_EQ(waiting.c_lflag & (ICANON | ECHO), 0u) << "single-key mode not taken again";
+    shell.write("k");
+    ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << "a key did not end the game";
+    shell.write("echo status=$?\n");
+    EXPECT_TRUE(shell.read_until("status=0\r\n" + prompt, 5s)) << shell.output();
+    expect_same_settings(settings_of(shell.terminal_fd()), players);
+    shell.write("exit\n");
   }
 }
 

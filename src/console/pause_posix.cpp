@@ -5,6 +5,7 @@
 #include <csignal>
 #include <iterator>
 #include <ostream>
+#include <string_view>
 
 #include "console/console.h"
 
@@ -12,46 +13,123 @@ namespace quorvale {
 
 namespace {
 
-// The settings to put back, readable from a signal handler.
+// Both settings, and whether the wait is on, must be readable from signal handlers.
 termios g_saved_settings;
+termios g_key_press_settings;
+volatile std::sig_atomic_t g_waiting = 0;
+volatile std::sig_atomic_t g_prompt_shown = 0;
+volatile std::sig_atomic_t g_stop_ignored = 0;
 
 constexpr int kSignalsThatEndTheWait[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
+// Shown again after a resume, from the signal handler: the carriage return rewrites the old
+// prompt where nothing has come in between, and starts a fresh one after the shell's "fg".
+constexpr std::string_view kPromptAgain = "\rPress any key to continue . . . ";
+constexpr std::string_view kPrompt = kPromptAgain.substr(1);
+
+bool in_foreground() {
+  return tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
+
+// Only the foreground may change the terminal: from the background the change would stop
+// us (SIGTTOU), or, with SIGTTOU ignored, trample on the settings of whoever has it now.
+void set_terminal_if_foreground(const termios& settings, int when) {
+  if (!in_foreground()) {
+    return;
+  }
+  while (tcsetattr(STDIN_FILENO, when, &settings) != 0 && errno == EINTR) {
+  }
+}
+
 extern "C" void restore_then_end(int signal_number) {
-  tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_settings);
+  set_terminal_if_foreground(g_saved_settings, TCSANOW);
   // SA_RESETHAND has put the default action back; the signal stays blocked until this
   // handler returns, and then ends the game as it would have without us.
   static_cast<void>(raise(signal_number));
 }
 
+// Ctrl-Z: give the player's settings back before stopping, or a shell that does not save
+// them (dash) is left without echo. SA_RESETHAND makes the re-raised signal stop us once
+// this handler returns; resume_waiting arms it again.
+extern "C" void restore_then_stop(int signal_number) {
+  const int saved_errno = errno;
+  set_terminal_if_foreground(g_saved_settings, TCSANOW);
+  static_cast<void>(raise(signal_number));
+  errno = saved_errno;
+}
+
+void install(int signal_number, void (*handler)(int), int flags, struct sigaction* previous) {
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  action.sa_flags = flags;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, previous);
+}
+
+// Arms the Ctrl-Z handler, unless the player's shell had SIGTSTP ignored.
+void catch_stop() {
+  if (g_stop_ignored == 0) {
+    install(SIGTSTP, restore_then_stop, SA_RESETHAND, nullptr);
+  }
+}
+
+// Continued (fg, bg or kill -CONT): the shell has had the terminal and set it its own way.
+// In the foreground, take single-key mode again and show the prompt again; this happens in
+// the handler because a resume can come between the prompt and the read. In the background,
+// leave the terminal alone: the read that follows stops us (SIGTTIN) until fg.
+extern "C" void resume_waiting(int /*signal_number*/) {
+  const int saved_errno = errno;
+  catch_stop();
+  if (g_waiting != 0 && in_foreground()) {
+    // As at the first prompt, keys typed while the game was away do not count.
+    set_terminal_if_foreground(g_key_press_settings, TCSAFLUSH);
+    if (g_prompt_shown != 0) {
+      // Straight to the descriptor: streams are not safe here, and the prompt is flushed.
+      static_cast<void>(write(STDOUT_FILENO, kPromptAgain.data(), kPromptAgain.size()));
+    }
+  }
+  errno = saved_errno;
+}
+
 // Holds the terminal in single-key, no-echo mode for its lifetime and puts the player's
-// settings back on every way out: scope exit, or a signal that ends the process.
+// settings back on every way out: scope exit, a signal that ends the process, and a stop
+// (taking single-key mode again when continued).
 class KeyPressMode {
  public:
   explicit KeyPressMode(const termios& saved) {
     g_saved_settings = saved;
-    struct sigaction restore = {};
-    restore.sa_handler = restore_then_end;
-    restore.sa_flags = SA_RESETHAND;
-    sigemptyset(&restore.sa_mask);
+    g_key_press_settings = saved;
+    g_key_press_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);  // ISIG stays
+    g_key_press_settings.c_cc[VMIN] = 1;
+    g_key_press_settings.c_cc[VTIME] = 0;
+
     for (std::size_t i = 0; i < kSignalCount; ++i) {
       sigaction(kSignalsThatEndTheWait[i], nullptr, &previous_[i]);
       // A signal someone chose to ignore (nohup) stays ignored.
       if (previous_[i].sa_handler != SIG_IGN) {
-        sigaction(kSignalsThatEndTheWait[i], &restore, nullptr);
+        install(kSignalsThatEndTheWait[i], restore_then_end, SA_RESETHAND, nullptr);
       }
     }
-    termios key_press = saved;
-    key_press.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);  // ISIG stays: Ctrl-C works
-    key_press.c_cc[VMIN] = 1;
-    key_press.c_cc[VTIME] = 0;
+    sigaction(SIGTSTP, nullptr, &previous_stop_);
+    g_stop_ignored = previous_stop_.sa_handler == SIG_IGN ? 1 : 0;
+    catch_stop();
+    install(SIGCONT, resume_waiting, SA_RESTART, &previous_continue_);
+
+    g_waiting = 1;
     // TCSAFLUSH drops keys typed before the prompt: only a key pressed after it counts.
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &key_press);
+    // Reached in the background, this stops the game until it is brought to the foreground.
+    while (tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_key_press_settings) != 0 && errno == EINTR) {
+    }
   }
 
   ~KeyPressMode() {
+    // From here a resume must not take single-key mode again.
+    g_waiting = 0;
+    g_prompt_shown = 0;
     // Flushing also drops the rest of a key that sends several bytes (arrows, F-keys).
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved_settings);
+    set_terminal_if_foreground(g_saved_settings, TCSAFLUSH);
+    sigaction(SIGCONT, &previous_continue_, nullptr);
+    sigaction(SIGTSTP, &previous_stop_, nullptr);
     for (std::size_t i = 0; i < kSignalCount; ++i) {
       sigaction(kSignalsThatEndTheWait[i], &previous_[i], nullptr);
     }
@@ -65,10 +143,13 @@ class KeyPressMode {
  private:
   static constexpr std::size_t kSignalCount = std::size(kSignalsThatEndTheWait);
   struct sigaction previous_[kSignalCount] = {};
+  struct sigaction previous_stop_ = {};
+  struct sigaction previous_continue_ = {};
 };
 
+// Straight from the terminal: std::cin still holds the line end after the class answer.
+// A read from the background stops the game (SIGTTIN) until fg, and then starts again.
 void wait_for_one_byte() {
-  // Straight from the terminal: std::cin still holds the line end after the class answer.
   char key = 0;
   while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
   }
@@ -81,9 +162,12 @@ void pause_for_key(std::ostream& out) {
   if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &saved) != 0) {
     return;  // no player at a terminal: nobody to wait for
   }
-  out << "Press any key to continue . . . " << std::flush;
   {
+    // The prompt comes once the terminal is ready for the key, so a key typed after it
+    // counts and Ctrl-Z right after it is already handled.
     const KeyPressMode mode(saved);
+    g_prompt_shown = 1;  // before, not after: the player may answer the prompt with Ctrl-Z
+    out << kPrompt << std::flush;
     wait_for_one_byte();
   }
   out << '\n' << std::flush;
