@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Cross-compiles quorvale.exe with MinGW-w64 and plays every transcript case under Wine,
-# whose command interpreter has a real PAUSE. Installs what it needs (Debian, as root).
+# Cross-compiles quorvale.exe with MinGW-w64, plays every transcript case under Wine, whose
+# command interpreter has a real PAUSE, and then one game in a console, typed as a player
+# would. Installs what it needs (Debian, as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v wine >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  echo "== installing MinGW-w64 and Wine"
+if ! command -v wine >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
+  ! command -v tmux >/dev/null; then
+  echo "== installing MinGW-w64, Wine and tmux (apt-get, as root)"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    wine wine64 g++-mingw-w64-x86-64-posix >/dev/null
+    wine wine64 g++-mingw-w64-x86-64-posix tmux >/dev/null
 fi
 
 echo "== building quorvale.exe"
@@ -63,3 +65,7 @@ for input in tests/e2e/cases/*.in; do
 done
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
+
+echo "== playing in a console under Wine, as a player would"
+scripts/check-windows-console.sh "$exe"
+

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Plays quorvale.exe as a player would, in a real console: Wine inside a tmux terminal. Each
+# answer is typed only once its prompt is on the screen; the screen must then hold the whole
+# game with the answers echoed; the command interpreter's PAUSE must keep the game waiting,
+# and a key must end it with exit status 0.
+#
+#   scripts/check-windows-console.sh EXE    (Wine's prefix and settings come from the caller)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+exe=$1
+case_dir=tests/e2e/cases
+prompts=("Please enter your character's first name:" "Please enter a last name:"
+  "Enter your class number:")
+mapfile -t answers <"$case_dir/three_lines.in"
+
+scratch=$(mktemp -d)
+server=quorvale-console-$$
+console() { tmux -L "$server" "$@"; }
+cleanup() {
+  console kill-server 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# The screen as text: trailing blanks and the empty rows below the cursor left out.
+screen() {
+  console capture-pane -p -J -t game | sed 's/[[:space:]]*$//' |
+    awk '{ row[NR] = $0 } NF { last = NR } END { for (i = 1; i <= last; i++) print row[i] }'
+}
+wait_for_last_line() {
+  for _ in $(seq 300); do
+    [ "$(screen | tail -n 1)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "the console never showed \"$1\" on its last line; it shows:" >&2
+  screen >&2
+  return 1
+}
+
+console new-session -d -s game -x 100 -y 50 "wine '$exe'; echo \$? >'$scratch/status'"
+for i in "${!prompts[@]}"; do
+  wait_for_last_line "${prompts[$i]}"
+  console send-keys -t game -l "${answers[$i]}"
+  console send-keys -t game Enter
+done
+
+# Wine's command interpreter words its PAUSE prompt its own way.
+wait_for_last_line "Press any key to continue..."
+sleep 1
+if [ -e "$scratch/status" ]; then
+  echo "PAUSE did not wait for a key" >&2
+  exit 1
+fi
+
+# What the player saw: the transcript, each answer echoed on the line after its prompt.
+screen | sed '$d' >"$scratch/screen"
+awk -v p1="${prompts[0]}" -v p2="${prompts[1]}" -v p3="${prompts[2]}" '
+  NR == FNR { answer[++n] = $0; next }
+  { print }
+  $0 == p1 || $0 == p2 || $0 == p3 { print answer[++i] }
+' "$case_dir/three_lines.in" "$case_dir/three_lines.out" >"$scratch/expected"
+cmake -DEXPECTED="$scratch/expected" -DACTUAL="$scratch/screen" -P tests/e2e/check_transcript.cmake
+
+console send-keys -t game k
+for _ in $(seq 300); do
+  [ -s "$scratch/status" ] && break
+  sleep 0.1
+done
+status=$(cat "$scratch/status" 2>/dev/null || echo "none: still running")
+if [ "$status" != 0 ]; then
+  echo "a key at PAUSE should end the game with status 0; it gave $status" >&2
+  exit 1
+fi
+echo "windows console: 1 passed, 0 failed"
