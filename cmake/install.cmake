@@ -1,15 +1,26 @@
 # Where a game goes: games/ under the prefix (/usr/games/quorvale for a prefix of /usr),
-# with its manual page in section 6. A Windows install is a folder: the .exe and a README.
+# with its manual page in section 6. A Windows install is a folder: the .exe, the licence
+# and a README.
 include(GNUInstallDirs)
 
 if(WIN32)
   install(TARGETS quorvale RUNTIME DESTINATION .)
+  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
   install(FILES README.md DESTINATION .)
   return()
 endif()
 
 set(QUORVALE_INSTALL_GAMESDIR "games" CACHE STRING "Where the game is installed, under the prefix")
 install(TARGETS quorvale RUNTIME DESTINATION ${QUORVALE_INSTALL_GAMESDIR})
+# A stripped install (packages, --strip) also drops the compilers' version notes, as Debian's
+# own packaging does.
+if(CMAKE_OBJCOPY)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${QUORVALE_INSTALL_GAMESDIR}/quorvale\")
+    endif()")
+endif()
 
 # Manual pages and Debian changelogs are installed compressed; -n keeps the bytes of the
 # package the same from one build to the next.
@@ -25,9 +36,14 @@ if(GZIP_PROGRAM)
     COMMAND ${GZIP_PROGRAM} -9 -n -c ${doc_dir}/changelog > ${changelog}
     DEPENDS ${doc_dir}/changelog)
   add_custom_target(quorvale_docs ALL DEPENDS ${man_page} ${changelog})
-  install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # Only the Debian package carries its changelog: a component the other installs leave out.
+  install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR}
+    COMPONENT debian EXCLUDE_FROM_ALL)
+  install(FILES ${doc_dir}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+    RENAME quorvale COMPONENT debian EXCLUDE_FROM_ALL)
 else()
   set(man_page ${doc_dir}/quorvale.6)
 endif()
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+# The licence, in the machine-readable form Debian's tools read.
 install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})

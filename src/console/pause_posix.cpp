@@ -85,7 +85,9 @@ extern "C" void resume_waiting(int /*signal_number*/) {
     set_terminal_if_foreground(g_key_press_settings, TCSAFLUSH);
     if (g_prompt_shown != 0) {
       // Straight to the descriptor: streams are not safe here, and the prompt is flushed.
-      static_cast<void>(write(STDOUT_FILENO, kPromptAgain.data(), kPromptAgain.size()));
+      if (write(STDOUT_FILENO, kPromptAgain.data(), kPromptAgain.size()) < 0) {
+        // Nothing to be done about a lost prompt; the key still ends the wait.
+      }
     }
   }
   errno = saved_errno;
