@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if ! command -v wine >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
-  ! command -v tmux >/dev/null; then
-  echo "== installing MinGW-w64, Wine and tmux (apt-get, as root)"
+  ! command -v tmux >/dev/null || ! command -v zip >/dev/null; then
+  echo "== installing MinGW-w64, Wine, tmux and zip (apt-get, as root)"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    wine wine64 g++-mingw-w64-x86-64-posix tmux >/dev/null
+    wine wine64 g++-mingw-w64-x86-64-posix tmux zip >/dev/null
 fi
 
 echo "== building quorvale.exe"
@@ -28,10 +28,10 @@ while read -r dll; do
   esac
 done <<<"$imports"
 
-# The Windows package is a .zip holding the .exe and a README.
+# The Windows package is a .zip holding the .exe, the licence and a README.
 cpack --preset windows >/dev/null
 zip_listing=$(cmake -E tar tf build/packages/quorvale-*-win64.zip)
-for file in quorvale.exe README.md; do
+for file in quorvale.exe LICENSE.txt README.md; do
   grep -q "/$file\$" <<<"$zip_listing" || { echo "the .zip lacks $file" >&2; exit 1; }
 done
 

@@ -1,0 +1,28 @@
+# Read by cpack once per generator.
+
+# Only the Debian package installs under /usr, and only it carries the Debian changelog; the
+# archives hold a tree relative to wherever they are unpacked.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENTS_ALL Unspecified debian)
+endif()
+
+# Reproducible packages: every time stamp in them is the last commit's (outside a git
+# checkout, the changelog's), unless the packager sets SOURCE_DATE_EPOCH.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C "${CPACK_QUORVALE_SOURCE_DIR}" log -1 --format=%ct
+    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT epoch MATCHES "^[0-9]+$")
+    file(STRINGS "${CPACK_QUORVALE_SOURCE_DIR}/doc/changelog" signature REGEX "^ -- " LIMIT_COUNT 1)
+    string(REGEX REPLACE "^ -- .*>  " "" released "${signature}")
+    execute_process(COMMAND date -u -d "${released}" +%s
+      OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+  if(epoch MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+  else()
+    message(WARNING "no commit or changelog date found: the packages carry today's times")
+  endif()
+endif()

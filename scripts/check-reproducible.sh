@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds every package twice from the last commit, in two folders, at two times, with
+# different umasks and time zones and no SOURCE_DATE_EPOCH, and requires the same bytes.
+# A difference is shown by diffoscope and fails the check. Installs what it needs (Debian,
+# as root: apt-get).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+command -v diffoscope >/dev/null || missing+=(diffoscope-minimal)
+command -v zip >/dev/null || missing+=(zip)
+command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing ${missing[*]} (apt-get, as root)"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  echo "note: uncommitted changes are not in this check; it builds HEAD"
+fi
+unset SOURCE_DATE_EPOCH
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# build FOLDER UMASK TZ: a fresh clone of HEAD, every package made in it.
+build() {
+  git clone --quiet --no-local . "$1"
+  (
+    cd "$1"
+    umask "$2"
+    export TZ=$3
+    cmake --workflow --preset package >build.log 2>&1
+    { cmake --preset windows && cmake --build --preset windows && cpack --preset windows; } \
+      >>build.log 2>&1
+  ) || { tail -30 "$1/build.log" >&2; return 1; }
+}
+
+echo "== first build"
+build "$scratch/one" 0022 UTC
+sleep 2  # a second later, at least: any time stamp from the clock would now differ
+echo "== second build, elsewhere"
+build "$scratch/somewhere/else/two" 0002 Pacific/Kiritimati
+
+first=$scratch/one/build/packages
+second=$scratch/somewhere/else/two/build/packages
+failed=0
+compared=0
+for package in "$first"/quorvale* "$first/SHA256SUMS"; do
+  name=$(basename "$package")
+  compared=$((compared + 1))
+  if cmp -s "$package" "$second/$name"; then
+    echo "same $name"
+  else
+    echo "DIFFERENT $name"
+    diffoscope --text - "$package" "$second/$name" | head -200 || true
+    failed=$((failed + 1))
+  fi
+done
+echo "reproducible: $((compared - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$compared" -ge 4 ]
