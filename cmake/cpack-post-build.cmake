@@ -1,18 +1,30 @@
 # Run by cpack after it has made each package, before it copies them to the package folder.
 #
-# cpack's own archives take their entry order and owners from the disk, so the .tar.gz and
-# .zip are written again: entries in name order, owned by root, every time SOURCE_DATE_EPOCH,
-# modes u=rwX,go=rX. Two builds of one commit then give the same bytes. (The Debian package
-# is made that way already.) Then SHA256SUMS beside the packages lists each one's hash.
+# cpack's own archives take their entry order, owners and modes from the disk (and so from
+# the builder's umask), so they are written again: the .tar.gz and .zip with entries in name
+# order, owned by root, every time SOURCE_DATE_EPOCH, modes u=rwX,go=rX; the .deb, whose
+# contents cpack already makes that way, with its three members in ar's deterministic form.
+# Two builds of one commit then give the same bytes. Then SHA256SUMS beside the packages
+# lists each one's hash.
 
 set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 set(unpacked "${CPACK_TOPLEVEL_DIRECTORY}/reproducible")
 
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
-  if(NOT package MATCHES "\\.(tar\\.gz|zip)$")
+  file(REMOVE_RECURSE "${unpacked}")
+  if(package MATCHES "\\.deb$")
+    find_program(AR_PROGRAM ar REQUIRED)
+    set(members debian-binary control.tar.gz data.tar.gz)  # dpkg wants them in this order
+    file(MAKE_DIRECTORY "${unpacked}")
+    execute_process(COMMAND ${AR_PROGRAM} x "${package}" ${members}
+      WORKING_DIRECTORY "${unpacked}" COMMAND_ERROR_IS_FATAL ANY)
+    file(REMOVE "${package}")
+    execute_process(COMMAND ${AR_PROGRAM} rcD "${package}" ${members}
+      WORKING_DIRECTORY "${unpacked}" COMMAND_ERROR_IS_FATAL ANY)
+    continue()
+  elseif(NOT package MATCHES "\\.(tar\\.gz|zip)$")
     continue()
   endif()
-  file(REMOVE_RECURSE "${unpacked}")
   file(ARCHIVE_EXTRACT INPUT "${package}" DESTINATION "${unpacked}")
   file(GLOB top_level RELATIVE "${unpacked}" "${unpacked}/*")
   file(REMOVE "${package}")
