@@ -1,7 +1,11 @@
 # Where a game goes: games/ under the prefix (/usr/games/quorvale for a prefix of /usr),
 # with its manual page in section 6. A Windows install is a folder: the .exe, the licence
-# and a README.
+# and a README. A web install is the site.
 include(GNUInstallDirs)
+
+if(EMSCRIPTEN)
+  return()  # the web build installs its site (web/CMakeLists.txt)
+endif()
 
 if(WIN32)
   install(TARGETS quorvale RUNTIME DESTINATION .)

@@ -1,4 +1,5 @@
-# Packages: a Debian package and a .tar.gz on Linux, a .zip on Windows (cpack in the build).
+# Packages: a Debian package and a .tar.gz on Linux, a .zip on Windows and of the web site
+# (cpack in the build).
 set(CPACK_PACKAGE_NAME quorvale)
 set(CPACK_PACKAGE_VENDOR "The Quorvale developers")
 set(CPACK_PACKAGE_CONTACT "Quorvale maintainers <maintainers@quorvale.invalid>")
@@ -14,7 +15,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-if(WIN32)
+if(EMSCRIPTEN)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME web)
+elseif(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR DEB TGZ)

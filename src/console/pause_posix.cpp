@@ -5,7 +5,6 @@
 #include <csignal>
 #include <iterator>
 #include <ostream>
-#include <string_view>
 
 #include "console/console.h"
 
@@ -21,11 +20,6 @@ volatile std::sig_atomic_t g_prompt_shown = 0;
 volatile std::sig_atomic_t g_stop_ignored = 0;
 
 constexpr int kSignalsThatEndTheWait[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-// Shown again after a resume, from the signal handler: the carriage return rewrites the old
-// prompt where nothing has come in between, and starts a fresh one after the shell's "fg".
-constexpr std::string_view kPromptAgain = "\rPress any key to continue . . . ";
-constexpr std::string_view kPrompt = kPromptAgain.substr(1);
 
 bool in_foreground() {
   return tcgetpgrp(STDIN_FILENO) == getpgrp();
@@ -85,7 +79,10 @@ extern "C" void resume_waiting(int /*signal_number*/) {
     set_terminal_if_foreground(g_key_press_settings, TCSAFLUSH);
     if (g_prompt_shown != 0) {
       // Straight to the descriptor: streams are not safe here, and the prompt is flushed.
-      if (write(STDOUT_FILENO, kPromptAgain.data(), kPromptAgain.size()) < 0) {
+      // The carriage return rewrites the old prompt where nothing has come in between, and
+      // starts a fresh line's worth after the shell's "fg".
+      if (write(STDOUT_FILENO, "\r", 1) < 0 ||
+          write(STDOUT_FILENO, kPausePrompt.data(), kPausePrompt.size()) < 0) {
         // Nothing to be done about a lost prompt; the key still ends the wait.
       }
     }
@@ -169,7 +166,7 @@ void pause_for_key(std::ostream& out) {
     // counts and Ctrl-Z right after it is already handled.
     const KeyPressMode mode(saved);
     g_prompt_shown = 1;  // before, not after: the player may answer the prompt with Ctrl-Z
-    out << kPrompt << std::flush;
+    out << kPausePrompt << std::flush;
     wait_for_one_byte();
   }
   out << '\n' << std::flush;

@@ -1,0 +1,17 @@
+#include <ostream>
+
+#include "console/console.h"
+
+// The page's terminal: waits, without blocking the page, until the player presses a key
+// after this call. Keys typed before it do not count.
+extern "C" void quorvale_wait_for_key();
+
+namespace quorvale {
+
+void pause_for_key(std::ostream& out) {
+  out << kPausePrompt << std::flush;
+  quorvale_wait_for_key();
+  out << '\n' << std::flush;
+}
+
+}  // namespace quorvale
