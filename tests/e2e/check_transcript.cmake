@@ -69,17 +69,8 @@ if(NOT marker_at EQUAL -1)
   math(EXPR after_marker "${marker_at} + ${marker_length}")
   string(SUBSTRING "${expected}" 0 ${marker_at} before_fate)
   string(SUBSTRING "${expected}" ${after_marker} -1 after_fate)
-  set(fate_texts
-    " has died due to low O2."
-    " has died due to starvation."
-    " has died due to exaustion."
-    " has died due to head trauma."
-    " has died due to organ damage."
-    " has been exposed to fatal radiation."
-    " has been struck by a meteor."
-    " has died due to airborne toxin."
-    " has won. And died."
-    " has died on impact.")
+  # One fate text a line, each starting with its blank.
+  file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/fates.txt" fate_texts)
   set(candidates "")
   foreach(fate IN LISTS fate_texts)
     string(HEX "${fate}" fate)

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The web build: builds the site with the web preset, plays it in headless Chromium (the
+# browser tests, CTest label "browser"), and packs the site into its .zip. Installs what a
+# fresh machine lacks: Debian's emscripten, node-acorn and chromium (apt-get, as root), and
+# the pinned npm packages (npm ci).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+command -v em++ >/dev/null || missing+=(emscripten)
+[ -d /usr/share/nodejs/acorn ] || missing+=(node-acorn)
+command -v chromium >/dev/null || missing+=(chromium)
+command -v zip >/dev/null || missing+=(zip)
+command -v node >/dev/null || missing+=(nodejs npm)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing ${missing[*]} (apt-get, as root)"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+echo "== npm ci: the terminal component and the browser driver, as package-lock.json pins them"
+npm ci --no-audit --no-fund
+
+echo "== building the site and playing it in Chromium"
+cmake --workflow --preset web
+echo "screenshot of a finished game: build/web-build/browser/finished-game.png"
+
+echo "== packing the site"
+cpack --preset web >/dev/null
+ls build/packages/quorvale-*-web.zip
