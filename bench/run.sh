@@ -2,9 +2,9 @@
 # Start-up benchmark: the release game against the floor, the least any program can do for
 # the same game (read all input, one write of the transcript).
 #
-#   bench/run.sh          full run; the table goes to standard output and bench/RESULTS.md
-#   bench/run.sh --quick  a short run that only shows the benchmark still works; its table
-#                         goes to build/bench/results.md
+#   bench/run.sh          full run; the tables go to standard error and bench/RESULTS.md
+#   bench/run.sh --quick  a short run that only shows the benchmark still works; its tables
+#                         go to build/bench/results.md
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +28,7 @@ fi
 
 cmake --workflow --preset release >/dev/null
 out=build/bench
-mkdir -p "$out"
+mkdir -p "$out" "$(dirname "$report")"
 cc -O2 -Wall -Wextra -Werror bench/floor.c -o "$out/floor"
 cc -O2 -Wall -Wextra -Werror bench/timer.c -o "$out/timer"
 game=build/release/quorvale
@@ -56,7 +56,7 @@ read -r game_us floor_us < <("$out/timer" "$pairs" "$out/answers" "$game" "$floo
 wall_ratio=$(ratio "$game_us" "$floor_us")
 
 {
-  echo "# Start-up benchmark"
+  echo "## Start-up"
   echo
   echo "$(date -u +%Y-%m-%d), $(uname -sm), $(nproc) cores," \
     "$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(cc --version | head -1)."
@@ -92,4 +92,4 @@ wall_ratio=$(ratio "$game_us" "$floor_us")
       "$((peak_kib / 1024)) MiB | $memory_ratio | $cost_ratio$goal |"
     rm -f "$input"
   done
-} | tee "$report"
+} | tee /dev/stderr | bench/replace-section.sh start-up "$report"

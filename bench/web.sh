@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Web page benchmark: builds the site (web preset) and measures its gzipped weight and the
+# time from navigation to the first prompt in headless Chromium (bench/web.mjs). Needs what
+# scripts/check-web.sh installs.
+#
+#   bench/web.sh          20 loads; the section goes to standard output and bench/RESULTS.md
+#   bench/web.sh --quick  5 loads, only to show it works; into build/bench/results.md
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+loads=20
+report=bench/RESULTS.md
+if [ "${1:-}" = "--quick" ]; then
+  loads=5
+  report=build/bench/results.md
+fi
+mkdir -p "$(dirname "$report")"
+cmake --preset web >/dev/null
+cmake --build --preset web >/dev/null
+node bench/web.mjs build/web "$loads" | tee /dev/stderr | bench/replace-section.sh web "$report"
