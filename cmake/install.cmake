@@ -1,16 +1,21 @@
 # Where a game goes: games/ under the prefix (/usr/games/quorvale for a prefix of /usr),
-# with its manual page in section 6. A Windows install is a folder: the .exe, the licence
-# and a README. A web install is the site.
+# with its manual page in section 6, its desktop entry, icons and AppStream metadata. A
+# Windows install is a folder for a player. A web install is the site.
 include(GNUInstallDirs)
 
 if(EMSCRIPTEN)
   return()  # the web build installs its site (web/CMakeLists.txt)
 endif()
 
+# The Windows download is a player's: the .exe, and its README and licence as text files
+# with the line ends Notepad expects.
 if(WIN32)
   install(TARGETS quorvale RUNTIME DESTINATION .)
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
-  install(FILES README.md DESTINATION .)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt
+    @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt
+    @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/LICENSE.txt ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
   return()
 endif()
 
@@ -49,5 +54,16 @@ else()
   set(man_page ${doc_dir}/quorvale.6)
 endif()
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+# The desktop's menu entry, the icon in the sizes icon themes use, and the software centres'
+# metadata. The entry runs the game in a terminal, whose window the pause keeps open.
+set(desktop_id invalid.quorvale.Quorvale)
+install(FILES ${doc_dir}/desktop/${desktop_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${doc_dir}/desktop/${desktop_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${doc_dir}/icon/quorvale-${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quorvale.png)
+endforeach()
+install(FILES ${doc_dir}/icon/quorvale.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # The licence, in the machine-readable form Debian's tools read.
 install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
