@@ -2,9 +2,10 @@
 # Builds the Debian package and the .tar.gz (cpack writes them anew; nothing else in
 # build/packages is touched), checks their SHA256SUMS, shows lintian's full pedantic report
 # on the .deb and fails on any error, warning or hardening tag; installs the .deb, plays a
-# piped game with /usr/games/quorvale, finds its manual page and removes it again, leaving
-# the machine as it was; unpacks the .tar.gz into a prefix as the README says and plays
-# from there. Tools it lacks are installed with apt-get, as root (Debian).
+# piped game with /usr/games/quorvale, finds its manual page, validates its desktop entry
+# and AppStream metadata, plays a game from the desktop entry's command in a terminal, and
+# removes it again, leaving the machine as it was; unpacks the .tar.gz into a prefix as the
+# README says, plays from there, and removes it as the README says. Tools it lacks are installed with apt-get, as root (Debian).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,10 @@ missing=()
 command -v lintian >/dev/null || missing+=(lintian)
 command -v man >/dev/null || missing+=(man-db)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
+command -v appstreamcli >/dev/null || missing+=(appstream)
+command -v tmux >/dev/null || missing+=(tmux)
+command -v file >/dev/null || missing+=(file)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "== installing ${missing[*]} (apt-get, as root)"
   apt-get update -qq
@@ -54,7 +59,10 @@ play() {
 
 echo "== cmake --install into a scratch prefix"
 cmake --install build/release --prefix "$scratch/usr" >/dev/null
-for file in games/quorvale share/man/man6/quorvale.6.gz share/doc/quorvale/copyright; do
+desktop_id=invalid.quorvale.Quorvale
+for file in games/quorvale share/man/man6/quorvale.6.gz share/doc/quorvale/copyright \
+  share/applications/$desktop_id.desktop share/metainfo/$desktop_id.metainfo.xml \
+  share/icons/hicolor/scalable/apps/quorvale.svg share/icons/hicolor/48x48/apps/quorvale.png; do
   [ -f "$scratch/usr/$file" ] || { echo "cmake --install left out $file" >&2; exit 1; }
 done
 [ ! -e "$scratch/usr/share/doc/quorvale/changelog.Debian.gz" ] ||
@@ -67,11 +75,37 @@ grep -q "^License: Expat" "$scratch/prefix/share/doc/quorvale/copyright"
 [ ! -e "$scratch/prefix/share/doc/quorvale/changelog.Debian.gz" ] ||
   { echo "the .tar.gz carries the Debian changelog" >&2; exit 1; }
 play "$scratch/prefix/games/quorvale"
+tar -tzf "$tarball" --strip-components=1 --show-transformed-names | grep -v '/$' |
+  (cd "$scratch/prefix" && xargs rm)
+left=$(find "$scratch/prefix" -type f)
+[ -z "$left" ] || { echo "the README's removal left: $left" >&2; exit 1; }
 
 echo "== installing the .deb, playing and removing"
 dpkg -i "$deb" >/dev/null
 play /usr/games/quorvale
 echo "manual page: $(man -w 6 quorvale)"
+
+echo "== the desktop entry and AppStream metadata, as installed"
+entry=/usr/share/applications/$desktop_id.desktop
+report=$(desktop-file-validate "$entry" 2>&1)
+[ -z "$report" ] || { echo "$report" >&2; exit 1; }
+appstreamcli validate --no-net "/usr/share/metainfo/$desktop_id.metainfo.xml" | tee "$scratch/appstream"
+if grep -E '^[EW]: ' "$scratch/appstream" >/dev/null; then
+  echo "appstreamcli found an error or a warning" >&2
+  exit 1
+fi
+for size in 16 24 32 48 64 128 256; do
+  icon=/usr/share/icons/hicolor/${size}x$size/apps/quorvale.png
+  [ "$(file -b "$icon" | grep -o '[0-9]* x [0-9]*')" = "$size x $size" ] ||
+    { echo "$icon is not $size pixels square" >&2; exit 1; }
+done
+
+# As the desktop starts it (Terminal=true: in a terminal window), with the PATH Debian gives
+# a desktop user, which has /usr/games.
+command=$(sed -n 's/^Exec=//p' "$entry")
+echo "== playing the desktop entry's command, $command, in a terminal"
+PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games \
+  scripts/play-in-console.sh "$command" "Press any key to continue . . ."
 dpkg -r quorvale >/dev/null
 if [ -e /usr/games/quorvale ] || dpkg -s quorvale >/dev/null 2>&1; then
   echo "removing the package left quorvale behind" >&2

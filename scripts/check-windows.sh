@@ -5,12 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v wine >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
-  ! command -v tmux >/dev/null || ! command -v zip >/dev/null; then
-  echo "== installing MinGW-w64, Wine, tmux and zip (apt-get, as root)"
+missing=()
+command -v wine >/dev/null || missing+=(wine wine64)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+command -v tmux >/dev/null || missing+=(tmux)
+command -v zip >/dev/null || missing+=(zip)
+command -v wrestool >/dev/null || missing+=(icoutils)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing ${missing[*]} (apt-get, as root)"
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    wine wine64 g++-mingw-w64-x86-64-posix tmux zip >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 echo "== building quorvale.exe"
@@ -28,12 +32,8 @@ while read -r dll; do
   esac
 done <<<"$imports"
 
-# The Windows package is a .zip holding the .exe, the licence and a README.
-cpack --preset windows >/dev/null
-zip_listing=$(cmake -E tar tf build/packages/quorvale-*-win64.zip)
-for file in quorvale.exe LICENSE.txt README.md; do
-  grep -q "/$file\$" <<<"$zip_listing" || { echo "the .zip lacks $file" >&2; exit 1; }
-done
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/windows/CPackConfig.cmake)
+scripts/check-windows-download.sh "$exe" "build/packages/quorvale-$version-win64.zip" "$version"
 
 # A throwaway Wine prefix, and no window system, desktop menus or debug chatter.
 scratch=$(mktemp -d)
@@ -67,5 +67,6 @@ echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
 
 echo "== playing in a console under Wine, as a player would"
-scripts/check-windows-console.sh "$exe"
+# Wine's command interpreter words its PAUSE prompt its own way.
+scripts/play-in-console.sh "wine $exe" "Press any key to continue..."
 

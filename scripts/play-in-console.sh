@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Plays quorvale.exe as a player would, in a real console: Wine inside a tmux terminal. Each
-# answer is typed only once its prompt is on the screen; the screen must then hold the whole
-# game with the answers echoed; the command interpreter's PAUSE must keep the game waiting,
-# and a key must end it with exit status 0.
+# Plays one game as a player would, in a real terminal (tmux): each answer is typed only
+# once its prompt is on the screen; the screen must then hold the whole game with the
+# answers echoed, and the pause's prompt; the pause must keep the game waiting, and a key
+# must end it with exit status 0.
 #
-#   scripts/check-windows-console.sh EXE    (Wine's prefix and settings come from the caller)
+#   scripts/play-in-console.sh COMMAND PAUSE_PROMPT
+#
+# COMMAND is run by the shell in the terminal, with this script's environment (for Wine:
+# `wine build/windows/quorvale.exe`, whose command interpreter's PAUSE says
+# "Press any key to continue..."). PAUSE_PROMPT is the pause's line, trailing blanks left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exe=$1
+command=$1
+pause_prompt=$2
 case_dir=tests/e2e/cases
 prompts=("Please enter your character's first name:" "Please enter a last name:"
   "Enter your class number:")
@@ -37,18 +42,17 @@ wait_for_last_line() {
   return 1
 }
 
-console new-session -d -s game -x 100 -y 50 "wine '$exe'; echo \$? >'$scratch/status'"
+console new-session -d -s game -x 100 -y 50 "$command; echo \$? >'$scratch/status'"
 for i in "${!prompts[@]}"; do
   wait_for_last_line "${prompts[$i]}"
   console send-keys -t game -l "${answers[$i]}"
   console send-keys -t game Enter
 done
 
-# Wine's command interpreter words its PAUSE prompt its own way.
-wait_for_last_line "Press any key to continue..."
+wait_for_last_line "$pause_prompt"
 sleep 1
 if [ -e "$scratch/status" ]; then
-  echo "PAUSE did not wait for a key" >&2
+  echo "the pause did not wait for a key" >&2
   exit 1
 fi
 
@@ -68,7 +72,7 @@ for _ in $(seq 300); do
 done
 status=$(cat "$scratch/status" 2>/dev/null || echo "none: still running")
 if [ "$status" != 0 ]; then
-  echo "a key at PAUSE should end the game with status 0; it gave $status" >&2
+  echo "a key at the pause should end the game with status 0; it gave $status" >&2
   exit 1
 fi
-echo "windows console: 1 passed, 0 failed"
+echo "console: 1 passed, 0 failed"
