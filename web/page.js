@@ -17,7 +17,21 @@ const fit = new window.FitAddon.FitAddon();
 xterm.loadAddon(fit);
 xterm.open(document.getElementById('terminal'));
 fit.fit();
-window.addEventListener('resize', () => fit.fit());
+// In screen-reader mode xterm.js ignores text that arrives with no key press behind it (an
+// on-screen keyboard, an emoji picker); it is typed all the same. Text a key press has
+// already sent comes again in that key's input event, in the same task: that one is skipped.
+let justSent = null;
+xterm.onData((data) => {
+  justSent = data;
+  setTimeout(() => (justSent = null));
+});
+xterm.textarea.addEventListener('input', (event) => {
+  const sent = justSent;
+  justSent = null;
+  if (event.inputType === 'insertText' && event.data && !event.isComposing && event.data !== sent) {
+    xterm.input(event.data);
+  }
+});
 
 const playAgain = document.getElementById('play-again');
 const state = document.documentElement.dataset;

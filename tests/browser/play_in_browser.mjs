@@ -7,7 +7,8 @@
 //  - Backspace edits an answer, after "Play again" (Enter) has started a fresh game;
 //  - every transcript case whose input can be typed is typed (one of them pasted) into a
 //    fresh game each, and what the game wrote must be the case's expected output, byte for
-//    byte, then the pause's prompt; input the case ends early is ended with Ctrl-D;
+//    byte, then the pause's prompt; input the case ends early is ended with Ctrl-D; letters
+//    outside ASCII must be on screen as they were typed;
 //  - a 360-pixel-wide screen does not scroll the page sideways; the page logs no error.
 //
 //   node play_in_browser.mjs --site DIR --cases DIR --fates FILE --readme FILE
@@ -95,9 +96,10 @@ function keysFor(input) {
       keys.push({ type: String.fromCharCode(byte) });
       i += 1;
     } else if (byte >= 0xc2 && byte < 0xf5) {
+      // A letter outside ASCII, from a keyboard that has a key for it.
       const length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : 2;
       try {
-        keys.push({ type: text.decode(input.subarray(i, i + length)) });
+        keys.push({ letter: text.decode(input.subarray(i, i + length)) });
       } catch {
         return null;
       }
@@ -108,10 +110,21 @@ function keysFor(input) {
   }
   return keys;
 }
+const devtools = await page.context().newCDPSession(page);
 async function type(keys) {
   for (const key of keys) {
-    if (key.press) await page.keyboard.press(key.press);
-    else await page.keyboard.type(key.type);
+    if (key.press) {
+      await page.keyboard.press(key.press);
+    } else if (key.letter) {
+      // Playwright's keyboard knows only US keys; Chromium is told of the key itself.
+      const event = { key: key.letter, text: key.letter, unmodifiedText: key.letter };
+      await devtools.send('Input.dispatchKeyEvent', { type: 'keyDown', ...event });
+      await devtools.send('Input.dispatchKeyEvent', { type: 'keyUp', key: key.letter });
+    } else if (key.insert) {
+      await page.keyboard.insertText(key.insert); // text with no key press behind it
+    } else {
+      await page.keyboard.type(key.type);
+    }
   }
 }
 // Ctrl-D while the game still waits for a line: it sends a line typed without its Enter, and
@@ -194,6 +207,13 @@ async function playCase(name, enter) {
   if (!matchesWithFate(written, expectedOf(name) + PAUSE_PROMPT)) {
     throw new Error(`the game wrote:\n${written.toString('latin1')}`);
   }
+  // Letters outside ASCII went in as UTF-8 and must come back on screen as the same letters.
+  const shown = await screen();
+  const lettersLines = Buffer.from(expectedOf(name), 'latin1').toString('utf8').split('\n')
+    .filter((line) => /[^\x00-\x7f]/.test(line) && !line.includes('<fate>') && !line.includes('\ufffd'));
+  for (const line of lettersLines) {
+    if (!shown.includes(line)) throw new Error(`"${line}" is not on screen:\n${shown}`);
+  }
   await pressAKeyAndEnd();
   if (!(await transcript()).toString('latin1').endsWith(`${PAUSE_PROMPT}\n`)) {
     throw new Error('no line end after the key');
@@ -206,6 +226,10 @@ await check('Backspace edits an answer, in a fresh game after "Play again"', () 
 
 await check('three lines pasted at once play as typed', () =>
   playCase('three_lines', () => paste('Ann\nLee\n2\n')));
+
+await check('words from an on-screen keyboard, with no key presses, play as typed', () =>
+  playCase('letters_outside_ascii', () => type([{ insert: 'Zoë' }, { press: 'Enter' },
+    { insert: 'Ñandú' }, { press: 'Enter' }, { insert: '3' }, { press: 'Enter' }])));
 
 const left = [];
 for (const file of fs.readdirSync(caseDir).filter((f) => f.endsWith('.in')).sort()) {
