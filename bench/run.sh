@@ -2,9 +2,9 @@
 # Start-up benchmark: the release game against the floor, the least any program can do for
 # the same game (read all input, one write of the transcript).
 #
-#   bench/run.sh          full run; the tables go to standard error and bench/RESULTS.md
+#   bench/run.sh          full run; the tables go to standard output and bench/RESULTS.md
 #   bench/run.sh --quick  a short run that only shows the benchmark still works; its tables
-#                         go to build/bench/results.md
+#                         go to standard output and build/bench/results.md
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -92,4 +92,6 @@ wall_ratio=$(ratio "$game_us" "$floor_us")
       "$((peak_kib / 1024)) MiB | $memory_ratio | $cost_ratio$goal |"
     rm -f "$input"
   done
-} | tee /dev/stderr | bench/replace-section.sh start-up "$report"
+} >"$out/start-up.md"
+cat "$out/start-up.md"
+bench/replace-section.sh start-up "$report" <"$out/start-up.md"

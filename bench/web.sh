@@ -14,7 +14,9 @@ if [ "${1:-}" = "--quick" ]; then
   loads=5
   report=build/bench/results.md
 fi
-mkdir -p "$(dirname "$report")"
+mkdir -p build/bench "$(dirname "$report")"
 cmake --preset web >/dev/null
 cmake --build --preset web >/dev/null
-node bench/web.mjs build/web "$loads" | tee /dev/stderr | bench/replace-section.sh web "$report"
+node bench/web.mjs build/web "$loads" >build/bench/web.md
+cat build/bench/web.md
+bench/replace-section.sh web "$report" <build/bench/web.md
