@@ -79,8 +79,8 @@ extern "C" void resume_waiting(int /*signal_number*/) {
     set_terminal_if_foreground(g_key_press_settings, TCSAFLUSH);
     if (g_prompt_shown != 0) {
       // Straight to the descriptor: streams are not safe here, and the prompt is flushed.
-      // The carriage return rewrites the old prompt where nothing has come in between, and
-      // starts a fresh line's worth after the shell's "fg".
+      // The carriage return rewrites the old prompt where nothing has come in between; after
+      // the shell's "fg" the cursor is already at the start of a line.
       if (write(STDOUT_FILENO, "\r", 1) < 0 ||
           write(STDOUT_FILENO, kPausePrompt.data(), kPausePrompt.size()) < 0) {
         // Nothing to be done about a lost prompt; the key still ends the wait.
