@@ -21,10 +21,7 @@ missing=()
 command -v valgrind >/dev/null || missing+=(valgrind)
 [ -x /usr/bin/time ] || missing+=(time)
 command -v cc >/dev/null || missing+=(gcc)
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 
 cmake --workflow --preset release >/dev/null
 out=build/bench

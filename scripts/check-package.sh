@@ -17,11 +17,7 @@ command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
 command -v appstreamcli >/dev/null || missing+=(appstream)
 command -v tmux >/dev/null || missing+=(tmux)
 command -v file >/dev/null || missing+=(file)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing ${missing[*]} (apt-get, as root)"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 
 if dpkg -s quorvale >/dev/null 2>&1; then
   echo "quorvale is already installed here; not touching it" >&2

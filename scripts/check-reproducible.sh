@@ -11,11 +11,7 @@ command -v diffoscope >/dev/null || missing+=(diffoscope-minimal)
 command -v zip >/dev/null || missing+=(zip)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing ${missing[*]} (apt-get, as root)"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "note: uncommitted changes are not in this check; it builds HEAD"
 fi

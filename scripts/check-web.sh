@@ -12,11 +12,7 @@ command -v em++ >/dev/null || missing+=(emscripten)
 command -v chromium >/dev/null || missing+=(chromium)
 command -v zip >/dev/null || missing+=(zip)
 command -v node >/dev/null || missing+=(nodejs npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing ${missing[*]} (apt-get, as root)"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 
 echo "== npm ci: the terminal component and the browser driver, as package-lock.json pins them"
 npm ci --no-audit --no-fund

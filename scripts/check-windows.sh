@@ -11,11 +11,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x8
 command -v tmux >/dev/null || missing+=(tmux)
 command -v zip >/dev/null || missing+=(zip)
 command -v wrestool >/dev/null || missing+=(icoutils)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing ${missing[*]} (apt-get, as root)"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 
 echo "== building quorvale.exe"
 cmake --preset windows >/dev/null

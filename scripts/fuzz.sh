@@ -12,10 +12,7 @@ missing=()
 command -v clang++ >/dev/null || missing+=(clang)
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
   missing+=(libclang-rt-dev)
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

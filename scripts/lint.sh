@@ -8,10 +8,7 @@ missing=()
 for tool in clang-format clang-tidy cppcheck; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh "${missing[@]}"
 
 mapfile -t sources < <(git ls-files -- '*.cpp' '*.h')
 mapfile -t translation_units < <(git ls-files -- '*.cpp')
