@@ -25,13 +25,16 @@ bool in_foreground() {
   return tcgetpgrp(STDIN_FILENO) == getpgrp();
 }
 
+void set_terminal(const termios& settings, int when) {
+  while (tcsetattr(STDIN_FILENO, when, &settings) != 0 && errno == EINTR) {
+  }
+}
+
 // Only the foreground may change the terminal: from the background the change would stop
 // us (SIGTTOU), or, with SIGTTOU ignored, trample on the settings of whoever has it now.
 void set_terminal_if_foreground(const termios& settings, int when) {
-  if (!in_foreground()) {
-    return;
-  }
-  while (tcsetattr(STDIN_FILENO, when, &settings) != 0 && errno == EINTR) {
+  if (in_foreground()) {
+    set_terminal(settings, when);
   }
 }
 
@@ -76,7 +79,7 @@ extern "C" void resume_waiting(int /*signal_number*/) {
   catch_stop();
   if (g_waiting != 0 && in_foreground()) {
     // As at the first prompt, keys typed while the game was away do not count.
-    set_terminal_if_foreground(g_key_press_settings, TCSAFLUSH);
+    set_terminal(g_key_press_settings, TCSAFLUSH);
     if (g_prompt_shown != 0) {
       // Straight to the descriptor: streams are not safe here, and the prompt is flushed.
       // The carriage return rewrites the old prompt where nothing has come in between; after
@@ -117,8 +120,7 @@ class KeyPressMode {
     g_waiting = 1;
     // TCSAFLUSH drops keys typed before the prompt: only a key pressed after it counts.
     // Reached in the background, this stops the game until it is brought to the foreground.
-    while (tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_key_press_settings) != 0 && errno == EINTR) {
-    }
+    set_terminal(g_key_press_settings, TCSAFLUSH);
   }
 
   ~KeyPressMode() {
