@@ -65,4 +65,3 @@ echo "windows: $passed passed, $failed failed"
 echo "== playing in a console under Wine, as a player would"
 # Wine's command interpreter words its PAUSE prompt its own way.
 scripts/play-in-console.sh "wine $exe" "Press any key to continue..."
-
