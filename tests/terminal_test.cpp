@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "child_process.h"
 
@@ -54,16 +55,39 @@ void play_to_the_pause(ChildProcess& game, termios& settings_before) {
   EXPECT_NE(waiting.c_lflag & ISIG, 0u) << "Ctrl-C must still work";
 }
 
+// One unechoed key ends the pause with status 0 and leaves the player's settings as they
+// were: in the game's own session, where no shell can stop it (a terminal window running the
+// game, tmux, ssh -t), and on a terminal that is not its controlling one (setsid, su -c).
 TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
-  ChildProcess game(QUORVALE_GAME, ChildProcess::Console::kTerminal);
-  termios before{};
-  ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before));
-  game.write("k");
-  const auto status = game.wait_for_exit(5s);
-  ASSERT_TRUE(status.has_value()) << "a key did not end the game";
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
-  EXPECT_TRUE(game.read_until(std::string(kWaitingScreen) + "\r\n", 1s)) << game.output();
-  expect_same_settings(settings_of(game.terminal_fd()), before);
+  const struct {
+    const char* name;
+    std::vector<std::string> command;
+    const char* typed_first;  // at the pause, before the key
+  } cases[] = {
+      {"its own session", {QUORVALE_GAME}, ""},
+      {"Ctrl-Z with no shell to stop to", {QUORVALE_GAME}, "\x1a"},
+      {"Ctrl-Z twice with no shell to stop to", {QUORVALE_GAME}, "\x1a\x1a"},
+      {"not its controlling terminal", {"/usr/bin/setsid", "--wait", QUORVALE_GAME}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChildProcess game(c.command, ChildProcess::Console::kTerminal);
+    termios before{};
+    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before));
+    for (const char* key = c.typed_first; *key != '\0'; ++key) {
+      game.write(std::string(1, *key));
+      std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_FALSE(game.wait_for_exit(0ms).has_value()) << "the game ended before the key";
+    EXPECT_EQ(settings_of(game.terminal_fd()).c_lflag & (ICANON | ECHO), 0u)
+        << "the pause no longer takes one key without echo";
+    game.write("k");
+    const auto status = game.wait_for_exit(5s);
+    ASSERT_TRUE(status.has_value()) << "a key did not end the game";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+    EXPECT_TRUE(game.read_until(std::string(kWaitingScreen) + "\r\n", 1s)) << game.output();
+    expect_same_settings(settings_of(game.terminal_fd()), before);
+  }
 }
 
 TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
@@ -93,21 +117,42 @@ TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
   }
 }
 
+// Polls the terminal until the game has it in single-key, no-echo mode, which is all a
+// player whose screen shows no prompt (output to a file) has to go by.
+bool wait_for_single_keys(int terminal, milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while ((settings_of(terminal).c_lflag & (ICANON | ECHO)) != 0) {
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
 // Ctrl-Z at the pause under a job-control shell, then fg, or bg and then fg: while the game
-// is stopped the shell has the player's settings, and after fg one key ends the game.
+// is stopped the shell has the player's settings, and after fg one key ends the game. With
+// its output in a file the prompt is never on screen, so it is not drawn again anywhere.
 TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
+  const std::vector<std::string> bash = {"/bin/bash", "--norc", "--noprofile", "--noediting",
+                                         "-i"};  // without readline it leaves our settings be
+  const std::vector<std::string> dash = {"/bin/dash", "-i"};
   const struct {
-    std::vector<std::string> shell;  // bash without readline leaves the player's settings be
+    const char* name;
+    const std::vector<std::string>& shell;
     bool background_first;
+    int rounds;  // of Ctrl-Z and fg
+    bool output_to_file;
   } cases[] = {
-      {{"/bin/bash", "--norc", "--noprofile", "--noediting", "-i"}, false},
-      {{"/bin/bash", "--norc", "--noprofile", "--noediting", "-i"}, true},
-      {{"/bin/dash", "-i"}, false},
-      {{"/bin/dash", "-i"}, true},
+      {"bash, fg", bash, false, 1, false},
+      {"bash, bg then fg", bash, true, 1, false},
+      {"dash, fg twice", dash, false, 2, false},
+      {"dash, bg then fg", dash, true, 1, false},
+      {"dash, output to a file, fg twice", dash, false, 2, true},
   };
   const std::string prompt = "shell> ";
+  const std::string pause = "Press any key to continue . . . ";
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.shell.front() + (c.background_first ? ", bg then fg" : ", fg"));
+    SCOPED_TRACE(c.name);
     if (access(c.shell.front().c_str(), X_OK) != 0) {
       GTEST_SKIP() << c.shell.front() << " is not installed";
     }
@@ -117,36 +162,55 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
     const termios players = settings_of(shell.terminal_fd());
 
-    shell.write(std::string(QUORVALE_GAME) + "\n");
-    ASSERT_TRUE(shell.read_until("first name:\r\n", 5s)) << shell.output();
-    shell.write("Ann Lee 2\n");
-    ASSERT_TRUE(shell.read_until(kWaitingScreen, 5s)) << shell.output();
-
-    shell.write("\x1a");  // Ctrl-Z
-    ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
-    expect_same_settings(settings_of(shell.terminal_fd()), players);
-    if (c.background_first) {
-      shell.write("bg\n");
-      ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
-      // Continued in the background, the game must stop again at its read and leave the
-      // terminal to the shell.
-      std::this_thread::sleep_for(300ms);
-      const auto before_jobs = shell.output().size();
-      shell.write("jobs\n");
-      ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
-      EXPECT_NE(shell.output().find("Stopped", before_jobs), std::string::npos) << shell.output();
-      expect_same_settings(settings_of(shell.terminal_fd()), players);
+    char log_name[] = "/tmp/quorvale-log-XXXXXX";
+    const int log = mkstemp(log_name);
+    ASSERT_GE(log, 0);
+    close(log);
+    const std::string redirect = c.output_to_file ? std::string(" >") + log_name : "";
+    shell.write(std::string(QUORVALE_GAME) + redirect + "\n");
+    if (!c.output_to_file) {
+      ASSERT_TRUE(shell.read_until("first name:\r\n", 5s)) << shell.output();
     }
+    shell.write("Ann Lee 2\n");
+    ASSERT_TRUE(c.output_to_file ? wait_for_single_keys(shell.terminal_fd(), 5s)
+                                 : shell.read_until(kWaitingScreen, 5s))
+        << shell.output();
 
-    shell.write("fg\n");
-    ASSERT_TRUE(shell.read_until("Press any key to continue . . . ", 5s)) << shell.output();
-    const termios waiting = settings_of(shell.terminal_fd());
-    EXPECT_EQ(waiting.c_lflag & (ICANON | ECHO), 0u) << "single-key mode not taken again";
+    for (int round = 1; round <= c.rounds; ++round) {
+      SCOPED_TRACE("round " + std::to_string(round));
+      shell.write("\x1a");  // Ctrl-Z
+      ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+      expect_same_settings(settings_of(shell.terminal_fd()), players);
+      if (c.background_first) {
+        shell.write("bg\n");
+        ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+        // Continued in the background, the game must stop again at its read and leave the
+        // terminal to the shell.
+        std::this_thread::sleep_for(300ms);
+        const auto before_jobs = shell.output().size();
+        shell.write("jobs\n");
+        ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+        EXPECT_NE(shell.output().find("Stopped", before_jobs), std::string::npos) << shell.output();
+        expect_same_settings(settings_of(shell.terminal_fd()), players);
+      }
+      shell.write("fg\n");
+      ASSERT_TRUE(c.output_to_file ? wait_for_single_keys(shell.terminal_fd(), 5s)
+                                   : shell.read_until_next(pause, 5s))
+          << "single-key mode not taken again:\n"
+          << shell.output();
+    }
     shell.write("k");
     ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << "a key did not end the game";
     shell.write("echo status=$?\n");
     EXPECT_TRUE(shell.read_until("status=0\r\n" + prompt, 5s)) << shell.output();
     expect_same_settings(settings_of(shell.terminal_fd()), players);
+    if (c.output_to_file) {
+      EXPECT_EQ(shell.output().find(pause), std::string::npos) << shell.output();
+      std::string expected = read_file(QUORVALE_TRANSCRIPT_CASES "/three_lines.out");
+      expected.append(pause).append("\n");  // the prompt once, as written, and the key's line end
+      EXPECT_TRUE(matches_transcript(read_file(log_name), expected)) << read_file(log_name);
+    }
+    static_cast<void>(unlink(log_name));
     shell.write("exit\n");
   }
 }
