@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Start-up benchmark: the release game against the floor, the least any program can do for
-# the same game (read all input, one write of the transcript).
+# Start-up benchmark: the release game (as the Debian package has it) and the portable,
+# fully static one against the floor, the least any program can do for the same game (read
+# all input, one write of the transcript).
 #
 #   bench/run.sh          full run; the tables go to standard output and bench/RESULTS.md
 #   bench/run.sh --quick  a short run that only shows the benchmark still works; its tables
@@ -24,6 +25,7 @@ command -v cc >/dev/null || missing+=(gcc)
 scripts/install-missing.sh "${missing[@]}"
 
 cmake --workflow --preset release >/dev/null
+cmake --preset portable >/dev/null && cmake --build --preset portable >/dev/null
 out=build/bench
 mkdir -p "$out" "$(dirname "$report")"
 cc -O2 -Wall -Wextra -Werror bench/floor.c -o "$out/floor"
@@ -49,6 +51,8 @@ verdict() { awk -v v="$1" -v max="$2" 'BEGIN { print (v <= max ? "met" : "MISSED
 game_ir=$(instructions "$game")
 floor_ir=$(instructions "$floor")
 ir_ratio=$(ratio "$game_ir" "$floor_ir")
+portable_ir=$(instructions build/portable/quorvale)
+portable_ratio=$(ratio "$portable_ir" "$floor_ir")
 read -r game_us floor_us < <("$out/timer" "$pairs" "$out/answers" "$game" "$floor" | paste -sd' ')
 wall_ratio=$(ratio "$game_us" "$floor_us")
 
@@ -64,6 +68,8 @@ wall_ratio=$(ratio "$game_us" "$floor_us")
   echo "|---|---:|---:|---:|---|"
   echo "| instructions (callgrind) | $game_ir | $floor_ir | $ir_ratio |" \
     "at most 2.0: $(verdict "$ir_ratio" 2.0) |"
+  echo "| instructions, portable build (static-pie) | $portable_ir | $floor_ir |" \
+    "$portable_ratio | at most 2.0: $(verdict "$portable_ratio" 2.0) |"
   echo "| median wall time of $pairs paired runs | $game_us µs | $floor_us µs | $wall_ratio |" \
     "at most 1.2: $(verdict "$wall_ratio" 1.2) |"
   echo

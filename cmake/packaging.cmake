@@ -1,5 +1,5 @@
-# Packages: a Debian package and a .tar.gz on Linux, a .zip on Windows and of the web site
-# (cpack in the build).
+# Packages: a Debian package, or a portable .tar.gz, on Linux; a .zip on Windows and of the
+# web site (cpack in the build).
 set(CPACK_PACKAGE_NAME quorvale)
 set(CPACK_PACKAGE_VENDOR "The Quorvale developers")
 set(CPACK_PACKAGE_CONTACT "Quorvale maintainers <maintainers@quorvale.invalid>")
@@ -20,8 +20,16 @@ if(EMSCRIPTEN)
   set(CPACK_SYSTEM_NAME web)
 elseif(WIN32)
   set(CPACK_GENERATOR ZIP)
+elseif(QUORVALE_PORTABLE)
+  # For any Linux: named by the processor it runs on, all a player needs to pick it.
+  set(CPACK_GENERATOR TGZ)
+  set(CPACK_PACKAGE_FILE_NAME
+    ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 else()
-  set(CPACK_GENERATOR DEB TGZ)
+  set(CPACK_GENERATOR DEB)
+  if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)  # Debian's name; cpack asks dpkg, the host's
+  endif()
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
