@@ -7,7 +7,11 @@ if(EMSCRIPTEN)
   return()  # the web build installs its site (web/CMakeLists.txt)
 endif()
 
-# The Windows download is a player's: the .exe, and its README and licence as text files
+include(${CMAKE_CURRENT_LIST_DIR}/notices.cmake)
+set(runtime_exception "The GNU C++ runtime linked into the game (libstdc++ and libgcc) is \
+under the GNU GPL version 3 with the GCC Runtime Library Exception, which asks for no notice.")
+
+# The Windows download is a player's: the .exe, and its README and licences as text files
 # with the line ends Notepad expects.
 if(WIN32)
   install(TARGETS quorvale RUNTIME DESTINATION .)
@@ -16,6 +20,17 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt
     @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/LICENSE.txt ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+  if(MINGW)
+    # Where Debian's MinGW-w64 keeps the runtime's notices; another MinGW names its own.
+    set(QUORVALE_MINGW_NOTICES /usr/share/doc/mingw-w64-x86-64-dev/copyright
+      CACHE FILEPATH "The MinGW-w64 runtime's copyright and licence notices")
+    quorvale_write_notices(${PROJECT_BINARY_DIR}/THIRD-PARTY-LICENSES.txt
+      "quorvale.exe carries the MinGW-w64 runtime: its start-up code and winpthreads, the \
+threads library the C++ runtime uses. Their notices follow, as MinGW-w64 lists them for \
+its whole source tree.\n\n${runtime_exception}"
+      "MinGW-w64 runtime" ${QUORVALE_MINGW_NOTICES} CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/THIRD-PARTY-LICENSES.txt DESTINATION .)
+  endif()
   return()
 endif()
 
@@ -67,3 +82,26 @@ endforeach()
 install(FILES ${doc_dir}/icon/quorvale.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # The licence, in the machine-readable form Debian's tools read.
 install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The portable build carries the C library inside the game, and with it the library's
+# notices and the licence text that a Debian system would otherwise hold.
+if(QUORVALE_PORTABLE)
+  if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(libc_notices /usr/share/doc/libc6-arm64-cross/copyright)
+  else()
+    set(libc_notices /usr/share/doc/libc6/copyright)
+  endif()
+  set(QUORVALE_LIBC_NOTICES ${libc_notices}
+    CACHE FILEPATH "The C library's copyright and licence notices (Debian's glibc)")
+  quorvale_write_notices(${PROJECT_BINARY_DIR}/THIRD-PARTY-LICENSES
+    "This portable build of Quorvale carries the GNU C Library (glibc), as Debian 12 builds \
+it, inside games/quorvale. The GNU C Library is free software under the GNU Lesser General \
+Public License version 2.1 or later, with some parts under the other licences its notices \
+list. Its notices and the licence's text follow. As that licence provides, you may link \
+the game again with a modified C library: the game's complete source, free under the MIT \
+licence, is published beside this download, and the C library's source is Debian 12's \
+glibc source package (apt-get source glibc).\n\n${runtime_exception}"
+    "GNU C Library" ${QUORVALE_LIBC_NOTICES}
+    "GNU Lesser General Public License, version 2.1" /usr/share/common-licenses/LGPL-2.1)
+  install(FILES ${PROJECT_BINARY_DIR}/THIRD-PARTY-LICENSES DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
