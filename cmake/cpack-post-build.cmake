@@ -1,11 +1,10 @@
 # Run by cpack after it has made each package, before it copies them to the package folder.
 #
 # cpack's own archives take their entry order, owners and modes from the disk (and so from
-# the builder's umask), so they are written again: the .tar.gz and .zip with entries in name
-# order, owned by root, every time SOURCE_DATE_EPOCH, modes u=rwX,go=rX; the .deb, whose
+# the builder's umask), so they are written again: the .tar.gz and .zip with their files in
+# name order, owned by root, every time SOURCE_DATE_EPOCH, modes u=rwX,go=rX; the .deb, whose
 # contents cpack already makes that way, with its three members in ar's deterministic form.
-# Two builds of one commit then give the same bytes. Then SHA256SUMS beside the packages
-# lists each one's hash.
+# Two builds of one commit then give the same bytes.
 
 set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 set(unpacked "${CPACK_TOPLEVEL_DIRECTORY}/reproducible")
@@ -27,12 +26,16 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
   endif()
   file(ARCHIVE_EXTRACT INPUT "${package}" DESTINATION "${unpacked}")
   file(GLOB top_level RELATIVE "${unpacked}" "${unpacked}/*")
+  file(GLOB_RECURSE entries LIST_DIRECTORIES false RELATIVE "${unpacked}" "${unpacked}/*")
+  list(SORT entries)
   file(REMOVE "${package}")
   if(package MATCHES "\\.tar\\.gz$")
+    # Files only: unpacked over a prefix (/usr/local), the archive must not reset the modes,
+    # owners and times of folders that are already there; tar makes the missing ones.
     string(REGEX REPLACE "\\.gz$" "" tarball "${package}")
     execute_process(
-      COMMAND tar --create --file=${tarball} --format=gnu --sort=name --owner=0 --group=0
-        --numeric-owner --mtime=@${epoch} --mode=u=rwX,go=rX -- ${top_level}
+      COMMAND tar --create --file=${tarball} --format=gnu --no-recursion --owner=0 --group=0
+        --numeric-owner --mtime=@${epoch} --mode=u=rwX,go=rX -- ${entries}
       WORKING_DIRECTORY "${unpacked}" COMMAND_ERROR_IS_FATAL ANY)
     execute_process(COMMAND gzip -9 -n "${tarball}" COMMAND_ERROR_IS_FATAL ANY)
   else()
@@ -46,40 +49,8 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
       WORKING_DIRECTORY "${unpacked}" COMMAND_ERROR_IS_FATAL ANY)
     execute_process(COMMAND find ${top_level} -exec touch -h -d @${epoch} {} +
       WORKING_DIRECTORY "${unpacked}" COMMAND_ERROR_IS_FATAL ANY)
-    file(GLOB_RECURSE entries LIST_DIRECTORIES false RELATIVE "${unpacked}" "${unpacked}/*")
-    list(SORT entries)
     execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${ZIP_PROGRAM} -X -9 -q "${package}"
       -- ${entries} WORKING_DIRECTORY "${unpacked}" COMMAND_ERROR_IS_FATAL ANY)
   endif()
 endforeach()
 file(REMOVE_RECURSE "${unpacked}")
-
-# One list for every package in the folder, whichever preset made it, in name order: this
-# run's hashes replace any older ones for the same names.
-set(sums_file "${CPACK_PACKAGE_DIRECTORY}/SHA256SUMS")
-set(old_lines "")
-if(EXISTS "${sums_file}")
-  file(STRINGS "${sums_file}" old_lines)
-endif()
-set(new_names "")
-set(entries "")  # "name|hash", to sort by name
-foreach(package IN LISTS CPACK_PACKAGE_FILES)
-  get_filename_component(name "${package}" NAME)
-  file(SHA256 "${package}" hash)
-  list(APPEND new_names "${name}")
-  list(APPEND entries "${name}|${hash}")
-endforeach()
-foreach(line IN LISTS old_lines)
-  if(line MATCHES "^([0-9a-f]+)  (.+)$" AND NOT CMAKE_MATCH_2 IN_LIST new_names)
-    list(APPEND entries "${CMAKE_MATCH_2}|${CMAKE_MATCH_1}")
-  endif()
-endforeach()
-list(SORT entries)
-set(sums "")
-foreach(entry IN LISTS entries)
-  string(REPLACE "|" ";" fields "${entry}")
-  list(GET fields 0 name)
-  list(GET fields 1 hash)
-  string(APPEND sums "${hash}  ${name}\n")
-endforeach()
-file(WRITE "${sums_file}" "${sums}")

@@ -1,43 +1,59 @@
 #!/usr/bin/env bash
-# Builds the Debian package and the .tar.gz (cpack writes them anew; nothing else in
-# build/packages is touched), checks their SHA256SUMS, shows lintian's full pedantic report
-# on the .deb and fails on any error, warning or hardening tag; installs the .deb, plays a
-# piped game with /usr/games/quorvale, finds its manual page, validates its desktop entry
-# and AppStream metadata, plays a game from the desktop entry's command in a terminal, and
-# removes it again, leaving the machine as it was; unpacks the .tar.gz into a prefix as the
-# README says, plays from there, and removes it as the README says. Tools it lacks are installed with apt-get, as root (Debian).
+# Builds every package (scripts/build-packages.sh) and checks what a Linux player gets:
+#  - SHA256SUMS lists the six packages, and they match it;
+#  - lintian's full pedantic report on both .debs, failing on any error, warning or
+#    hardening tag;
+#  - every transcript case, played by the game of each Linux package: the .debs' (arm64
+#    under qemu-user) and the portable ones, which must be static, x86-64 in an empty root
+#    with no C library, aarch64 under qemu-user;
+#  - the x86-64 .tar.gz installed over a prefix whose folders already exist, and removed,
+#    with the README's own commands: those folders keep their modes, owners and times;
+#  - the amd64 .deb installed, played as /usr/games/quorvale, its manual page found, its
+#    desktop entry and AppStream metadata validated, a game played by the desktop entry's
+#    command in a terminal, and removed without a trace;
+#  - `cmake --install` into a scratch prefix.
+# Tools it lacks are installed with apt-get, as root (Debian).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 missing=()
 command -v lintian >/dev/null || missing+=(lintian)
 command -v man >/dev/null || missing+=(man-db)
-command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
 command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
 command -v appstreamcli >/dev/null || missing+=(appstream)
 command -v tmux >/dev/null || missing+=(tmux)
 command -v file >/dev/null || missing+=(file)
+command -v qemu-aarch64-static >/dev/null || missing+=(qemu-user-static)
 scripts/install-missing.sh "${missing[@]}"
 
 if dpkg -s quorvale >/dev/null 2>&1; then
   echo "quorvale is already installed here; not touching it" >&2
   exit 1
 fi
-
-echo "== building the packages"
-cmake --workflow --preset package >/dev/null
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/release/CPackConfig.cmake)
-deb=build/packages/quorvale_${version}-1_$(dpkg --print-architecture).deb
-tarball=build/packages/quorvale-${version}-Linux.tar.gz
-(cd build/packages && sha256sum --check --ignore-missing SHA256SUMS)
-
-echo "== lintian -I --pedantic $deb"
-report=$(lintian -I --pedantic "$deb" 2>&1 | grep -v "running with root privileges" || true)
-[ -z "$report" ] && echo "(no tags)" || echo "$report"
-if grep -E '^[EW]: |hardening-' <<<"$report" >/dev/null; then
-  echo "lintian found an error, a warning or a hardening tag" >&2
+fail() {
+  echo "$*" >&2
   exit 1
-fi
+}
+
+echo "== building every package"
+scripts/build-packages.sh >/dev/null
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/release/CPackConfig.cmake)
+packages=build/packages
+deb=$packages/quorvale_${version}-1_amd64.deb
+deb_arm64=$packages/quorvale_${version}-1_arm64.deb
+tarball=$packages/quorvale-${version}-linux-x86_64.tar.gz
+tarball_aarch64=$packages/quorvale-${version}-linux-aarch64.tar.gz
+(cd $packages && sha256sum --check --strict SHA256SUMS)
+[ "$(wc -l <$packages/SHA256SUMS)" = 6 ] || fail "SHA256SUMS does not list six packages"
+
+for package in "$deb" "$deb_arm64"; do
+  echo "== lintian -I --pedantic $package"
+  report=$(lintian -I --pedantic "$package" 2>&1 | grep -v "running with root privileges" || true)
+  [ -z "$report" ] && echo "(no tags)" || echo "$report"
+  if grep -E '^[EW]: |hardening-' <<<"$report" >/dev/null; then
+    fail "lintian found an error, a warning or a hardening tag"
+  fi
+done
 
 scratch=$(mktemp -d)
 cleanup() {
@@ -46,12 +62,61 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# play GAME: one transcript case, compared byte for byte.
-play() {
-  cmake -DGAME="$1" -DINPUT=tests/e2e/cases/three_lines.in \
-    -DEXPECTED=tests/e2e/cases/three_lines.out -DACTUAL="$scratch/three_lines.actual" \
-    -P tests/e2e/check_transcript.cmake
+echo "== every transcript case, with each Linux package's game"
+dpkg-deb -x "$deb_arm64" "$scratch/arm64"
+scripts/play-transcripts.sh qemu-aarch64-static "$scratch/arm64/usr/games/quorvale"
+for archive in "$tarball" "$tarball_aarch64"; do
+  mkdir -p "$scratch/unpacked"
+  tar -xzf "$archive" --strip-components=1 -C "$scratch/unpacked"
+  game=$scratch/unpacked/games/quorvale
+  # Static: no program interpreter and no shared library to load.
+  if readelf -lW "$game" | grep -q INTERP || readelf -dW "$game" | grep -q NEEDED; then
+    fail "the game in $archive is not static"
+  fi
+  if [ "$archive" = "$tarball" ]; then
+    mkdir "$scratch/empty-root"  # nothing in it but the game: no C library, no loader
+    cp "$game" "$scratch/empty-root/"
+    scripts/play-transcripts.sh chroot "$scratch/empty-root" /quorvale
+  else
+    scripts/play-transcripts.sh qemu-aarch64-static "$game"
+  fi
+  rm -rf "$scratch/unpacked"
+done
+
+echo "== the .tar.gz installed over folders that exist, and removed, as the README says"
+prefix=$scratch/prefix
+existing=(games share share/applications share/doc share/icons share/icons/hicolor
+  share/man share/man/man6 share/metainfo)
+for folder in "${existing[@]}"; do
+  mkdir -p "$prefix/$folder"
+  chgrp staff "$prefix/$folder"
+  chmod 2775 "$prefix/$folder"
+done
+# Folders that get no new entry of their own must keep their times as well.
+touch -d 2001-02-03T04:05:06Z "$prefix/share" "$prefix/share/man" "$prefix/share/icons"
+folders() {
+  (cd "$prefix" && stat -c '%n %a %U:%G' "${existing[@]}" &&
+    stat -c '%n %Y' share share/man share/icons)
 }
+before=$(folders)
+grep -q "$(basename "$tarball")" README.md || fail "the README does not name $(basename "$tarball")"
+readme_commands() {
+  sed -e 's/sudo //g' -e "s|/usr/local|$prefix|g" \
+    -e "s|quorvale-[0-9.]*-linux-x86_64.tar.gz|$PWD/$tarball|g"
+}
+bash -euo pipefail -c "$(grep '^sudo tar -xzf quorvale' README.md | readme_commands)"
+[ "$(folders)" = "$before" ] || fail "installing changed folders that were there:
+$(diff <(echo "$before") <(folders))"
+scripts/play-transcripts.sh "$prefix/games/quorvale" >/dev/null
+bash -euo pipefail -c "$(sed -n '/^tar -tzf quorvale/,/rmdir/p' README.md | readme_commands)"
+# Left: the folders that were there, and empty folders of the icon theme, which every
+# icon shares.
+left=$(find "$prefix" -mindepth 1 -not \( -path "$prefix/share/icons/hicolor/*" -type d \) |
+  sed "s|^$prefix/||" | sort | paste -sd' ')
+[ "$left" = "$(printf '%s\n' "${existing[@]}" | sort | paste -sd' ')" ] ||
+  fail "the README's removal left: $left"
+(cd "$prefix" && stat -c '%n %a %U:%G' "${existing[@]}") | diff - <(head -n ${#existing[@]} <<<"$before") ||
+  fail "removing changed folders that were there"
 
 echo "== cmake --install into a scratch prefix"
 cmake --install build/release --prefix "$scratch/usr" >/dev/null
@@ -59,41 +124,28 @@ desktop_id=invalid.quorvale.Quorvale
 for file in games/quorvale share/man/man6/quorvale.6.gz share/doc/quorvale/copyright \
   share/applications/$desktop_id.desktop share/metainfo/$desktop_id.metainfo.xml \
   share/icons/hicolor/scalable/apps/quorvale.svg share/icons/hicolor/48x48/apps/quorvale.png; do
-  [ -f "$scratch/usr/$file" ] || { echo "cmake --install left out $file" >&2; exit 1; }
+  [ -f "$scratch/usr/$file" ] || fail "cmake --install left out $file"
 done
 [ ! -e "$scratch/usr/share/doc/quorvale/changelog.Debian.gz" ] ||
-  { echo "cmake --install put in the Debian changelog" >&2; exit 1; }
-
-echo "== the .tar.gz unpacked into a prefix, as the README says"
-mkdir "$scratch/prefix"
-tar -xzf "$tarball" --strip-components=1 -C "$scratch/prefix"
-grep -q "^License: Expat" "$scratch/prefix/share/doc/quorvale/copyright"
-[ ! -e "$scratch/prefix/share/doc/quorvale/changelog.Debian.gz" ] ||
-  { echo "the .tar.gz carries the Debian changelog" >&2; exit 1; }
-play "$scratch/prefix/games/quorvale"
-tar -tzf "$tarball" --strip-components=1 --show-transformed-names | grep -v '/$' |
-  (cd "$scratch/prefix" && xargs rm)
-left=$(find "$scratch/prefix" -type f)
-[ -z "$left" ] || { echo "the README's removal left: $left" >&2; exit 1; }
+  fail "cmake --install put in the Debian changelog"
 
 echo "== installing the .deb, playing and removing"
 dpkg -i "$deb" >/dev/null
-play /usr/games/quorvale
+scripts/play-transcripts.sh /usr/games/quorvale
 echo "manual page: $(man -w 6 quorvale)"
 
 echo "== the desktop entry and AppStream metadata, as installed"
 entry=/usr/share/applications/$desktop_id.desktop
 report=$(desktop-file-validate "$entry" 2>&1)
-[ -z "$report" ] || { echo "$report" >&2; exit 1; }
+[ -z "$report" ] || fail "$report"
 appstreamcli validate --no-net "/usr/share/metainfo/$desktop_id.metainfo.xml" | tee "$scratch/appstream"
 if grep -E '^[EW]: ' "$scratch/appstream" >/dev/null; then
-  echo "appstreamcli found an error or a warning" >&2
-  exit 1
+  fail "appstreamcli found an error or a warning"
 fi
 for size in 16 24 32 48 64 128 256; do
   icon=/usr/share/icons/hicolor/${size}x$size/apps/quorvale.png
   [ "$(file -b "$icon" | grep -o '[0-9]* x [0-9]*')" = "$size x $size" ] ||
-    { echo "$icon is not $size pixels square" >&2; exit 1; }
+    fail "$icon is not $size pixels square"
 done
 
 # As the desktop starts it (Terminal=true: in a terminal window), with the PATH Debian gives
@@ -104,7 +156,6 @@ PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games \
   scripts/play-in-console.sh "$command" "Press any key to continue . . ."
 dpkg -r quorvale >/dev/null
 if [ -e /usr/games/quorvale ] || dpkg -s quorvale >/dev/null 2>&1; then
-  echo "removing the package left quorvale behind" >&2
-  exit 1
+  fail "removing the package left quorvale behind"
 fi
 echo "package: 1 passed, 0 failed"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What a Windows player gets: quorvale.exe must carry the game's icon and a version resource
 # that names the project's version, and the .zip (packed here) must hold just the .exe, the
-# licence and the player's README, both text files with CR LF line ends.
+# licence, the notices of the runtime linked into it and the player's README, all text files
+# with CR LF line ends.
 #
 #   scripts/check-windows-download.sh EXE ZIP VERSION
 set -euo pipefail
@@ -39,10 +40,13 @@ echo "icon: $(icotool -l "$scratch"/*.ico | sed 's/.*--width=\([0-9]*\).*/\1/' |
 echo "== the download, $zip"
 cpack --preset windows >/dev/null
 listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | sort | paste -sd' ')
-[ "$listing" = "LICENSE.txt README.txt quorvale.exe" ] || fail "the .zip holds: $listing"
+[ "$listing" = "LICENSE.txt README.txt THIRD-PARTY-LICENSES.txt quorvale.exe" ] ||
+  fail "the .zip holds: $listing"
 mkdir "$scratch/unzipped"
 (cd "$scratch/unzipped" && cmake -E tar xf "$OLDPWD/$zip")
-for text in LICENSE.txt README.txt; do
+grep -q "winpthreads" "$scratch"/unzipped/*/THIRD-PARTY-LICENSES.txt ||
+  fail "THIRD-PARTY-LICENSES.txt does not carry the notices of winpthreads"
+for text in LICENSE.txt README.txt THIRD-PARTY-LICENSES.txt; do
   file=$(echo "$scratch"/unzipped/*/"$text")
   lines=$(wc -l <"$file")
   [ "$(grep -c $'\r$' "$file")" = "$lines" ] || fail "$text has a line end without CR"

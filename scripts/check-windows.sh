@@ -45,22 +45,7 @@ wineboot -i >/dev/null 2>&1
 
 # Input comes from files so Wine's PAUSE meets the end of input instead of waiting.
 echo "== playing every transcript case under Wine"
-failed=0
-passed=0
-for input in tests/e2e/cases/*.in; do
-  case_name=$(basename "$input" .in)
-  if cmake -DGAME="$exe" -DLAUNCHER=wine -DWINDOWS=ON -DTIMEOUT=60 \
-    -DINPUT="$input" -DEXPECTED="tests/e2e/cases/$case_name.out" \
-    -DACTUAL="$scratch/$case_name.actual" -P tests/e2e/check_transcript.cmake; then
-    echo "ok   $case_name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $case_name"
-    failed=$((failed + 1))
-  fi
-done
-echo "windows: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+scripts/play-transcripts.sh --windows wine "$exe"
 
 echo "== playing in a console under Wine, as a player would"
 # Wine's command interpreter words its PAUSE prompt its own way.
