@@ -22,7 +22,11 @@ function(quorvale_write_notices output intro)
     string(REPLACE "\r\n" "\n" text "${text}")
     string(REPLACE "\n" "\r\n" text "${text}")
   endif()
-  # Written only when it changes, so an unchanged notice rebuilds nothing.
+  quorvale_write_if_changed("${output}" "${text}")
+endfunction()
+
+# Writes `text` to `output` only when it differs, so an unchanged file rebuilds nothing.
+function(quorvale_write_if_changed output text)
   file(WRITE "${output}.new" "${text}")
   configure_file("${output}.new" "${output}" COPYONLY)
   file(REMOVE "${output}.new")
