@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Web page benchmark: builds the site (web preset) and measures its gzipped weight and the
-# time from navigation to the first prompt in headless Chromium (bench/web.mjs). Needs what
-# scripts/check-web.sh installs.
+# Web page benchmark: builds the site (web preset) and measures its gzipped weight, the time
+# from navigation to the first prompt in headless Chromium against a bare terminal page's,
+# and Lighthouse's scores (bench/web.mjs). Needs what scripts/check-web.sh installs.
 #
-#   bench/web.sh          20 loads; the section goes to standard output and bench/RESULTS.md
+#   bench/web.sh          30 loads of each page; the section goes to standard output and
+#                         bench/RESULTS.md
 #   bench/web.sh --quick  5 loads, only to show it works; into build/bench/results.md
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-loads=20
+loads=30
 report=bench/RESULTS.md
 if [ "${1:-}" = "--quick" ]; then
   loads=5

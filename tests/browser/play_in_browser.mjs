@@ -1,20 +1,32 @@
 // Plays the web build in headless Chromium, as a player at the keyboard would, and requires
-// it to be the console's game:
+// it to be the console's game, and the page around it to be a sturdy app:
 //  - the README's game, typed key by key as each prompt appears, leaves on screen exactly
 //    the README's transcript (the fate aside); the pause waits for a key, which ends the run
 //    with status 0; the screen reader's copy of the screen has the text; a screenshot of the
 //    finished game is saved;
-//  - Backspace edits an answer, after "Play again" (Enter) has started a fresh game;
+//  - Enter (and the keypad's) at the pause only ends the game; Backspace edits an answer,
+//    after a fresh Enter on "Play again" has started a fresh game;
 //  - every transcript case whose input can be typed is typed (one of them pasted) into a
 //    fresh game each, and what the game wrote must be the case's expected output, byte for
 //    byte, then the pause's prompt; input the case ends early is ended with Ctrl-D; letters
-//    outside ASCII must be on screen as they were typed;
-//  - a 360-pixel-wide screen does not scroll the page sideways; the page logs no error.
+//    outside ASCII must be on screen as they were typed; keys as an on-screen keyboard sends
+//    them (key code 229), or text with no key at all, type each letter once;
+//  - keys that are the terminal's: Tab and Shift+Tab move the focus and type nothing; Ctrl-C
+//    and Ctrl-\ end the game mid-answer or at the pause with status 130 or 131; Ctrl-Z, Ctrl-S
+//    and Ctrl-Q do nothing;
+//  - a 1 MiB pasted name plays whole, and a paste too long to take is refused out loud;
+//  - the terminal refits when its box changes, down to 320 pixels, with no sideways scroll;
+//  - the ending can be shared (copied, where there is no share sheet);
+//  - installable, and after one visit it plays a whole game with no connection;
+//  - a blocked .wasm, a page opened from disk and a trap mid-game each end in an alert with
+//    a Retry button, with nothing typed echoed;
+//  - no axe-core violation (WCAG 2.2 AA and best practice), no source map named that the
+//    site lacks, and no error logged.
 //
-//   node play_in_browser.mjs --site DIR --cases DIR --fates FILE --readme FILE
-//                            --screenshot FILE [--chromium PATH]
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
+import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
 import { serve, CHROMIUM_ARGUMENTS } from './static_server.mjs';
 
@@ -38,8 +50,9 @@ function matchesWithFate(actual, expected) {
 }
 
 const site = await serve(options.site);
+const chromiumPath = options.chromium ?? '/usr/bin/chromium';
 const browser = await chromium.launch({
-  executablePath: options.chromium ?? '/usr/bin/chromium',
+  executablePath: chromiumPath,
   args: CHROMIUM_ARGUMENTS,
 });
 const page = await browser.newPage({ viewport: { width: 820, height: 720 } });
@@ -52,7 +65,7 @@ await page.goto(site.url);
 
 // --- what is on the page
 const state = () => page.evaluate(() => ({ ...document.documentElement.dataset }));
-const transcript = async () => Buffer.from(await page.evaluate(() => window.quorvale.transcript()));
+const transcript = async () => bytesOf(await page.evaluate(() => window.quorvale.transcript()));
 // The screen's text, a wrapped line joined back to its start, trailing blanks and rows left out.
 const screen = () => page.evaluate(() => {
   const buffer = window.quorvale.xterm.buffer.active;
@@ -65,14 +78,19 @@ const screen = () => page.evaluate(() => {
   }
   return lines.map((line) => line.trimEnd()).join('\n').replace(/\n+$/, '');
 });
-const waitUntil = (test, argument) => page.waitForFunction(test, argument, { timeout: 10000 });
+const waitUntil = (test, argument, timeout = 10000) => page.waitForFunction(test, argument, { timeout });
 const waitingFor = (what) => waitUntil((w) => document.documentElement.dataset.waitingFor === w, what);
 async function startAGame() {
   const before = await state();
-  if (before.game === 'ended') await page.keyboard.press('Enter'); // the button has the focus
+  if (before.game === 'ended') {
+    await page.focus('#play-again'); // where the page put it, unless a check moved it
+    await page.keyboard.press('Enter');
+  }
   await waitUntil(() => document.documentElement.dataset.game === 'playing');
   await waitingFor('line');
 }
+const ended = (status) => waitUntil((s) => document.documentElement.dataset.game === 'ended'
+  && document.documentElement.dataset.exitStatus === s, status);
 async function pressAKeyAndEnd() {
   await page.keyboard.press('k');
   await waitUntil(() => document.documentElement.dataset.game === 'ended');
@@ -83,7 +101,8 @@ async function pressAKeyAndEnd() {
 // Each byte of a case's input as the key a player presses for it; null where there is no
 // such key (a carriage return, which the terminal turns into a line end; a byte above 127
 // that is not part of a UTF-8 letter).
-const KEYS = { 0x00: 'Control+Space', 0x09: 'Tab', 0x0a: 'Enter', 0x0b: 'Control+k', 0x0c: 'Control+l' };
+const KEYS = { 0x00: 'Control+Space', 0x09: 'Control+i', 0x0a: 'Enter', 0x0b: 'Control+k',
+  0x0c: 'Control+l' };
 function keysFor(input) {
   const keys = [];
   const text = new TextDecoder('utf-8', { fatal: true });
@@ -122,6 +141,12 @@ async function type(keys) {
       await devtools.send('Input.dispatchKeyEvent', { type: 'keyUp', key: key.letter });
     } else if (key.insert) {
       await page.keyboard.insertText(key.insert); // text with no key press behind it
+    } else if (key.onScreen) {
+      // As Android's keyboards send a key: code 229, its text only in the input event.
+      const unidentified = { windowsVirtualKeyCode: 229, key: 'Unidentified' };
+      await devtools.send('Input.dispatchKeyEvent', { type: 'keyDown', ...unidentified });
+      await devtools.send('Input.insertText', { text: key.onScreen });
+      await devtools.send('Input.dispatchKeyEvent', { type: 'keyUp', ...unidentified });
     } else {
       await page.keyboard.type(key.type);
     }
@@ -195,6 +220,23 @@ await check("the README's game, typed key by key, is the console's screen", asyn
   console.log(`     screenshot: ${options.screenshot}`);
 });
 
+
+await check('Enter at the pause only ends the game, held or not: the game stays on screen', async () => {
+  for (const key of ['Enter', 'NumpadEnter']) {
+    await startAGame();
+    await paste('Ann\nLee\n2\n');
+    await waitingFor('key');
+    await page.keyboard.down(key);
+    await ended('0');
+    await page.keyboard.down(key); // held: the keyboard repeats it, now on "Play again"
+    await page.keyboard.up(key);
+    await page.waitForTimeout(300);
+    if ((await state()).game !== 'ended' || !(await screen()).includes('*****Game Over*****')) {
+      throw new Error(`${key} at the pause started another game`);
+    }
+  }
+});
+
 const caseDir = options.cases;
 const expectedOf = (name) => fs.readFileSync(path.join(caseDir, `${name}.out`), 'latin1');
 async function playCase(name, enter) {
@@ -231,6 +273,10 @@ await check('words from an on-screen keyboard, with no key presses, play as type
   playCase('letters_outside_ascii', () => type([{ insert: 'Zoë' }, { press: 'Enter' },
     { insert: 'Ñandú' }, { press: 'Enter' }, { insert: '3' }, { press: 'Enter' }])));
 
+await check('keys from an on-screen keyboard (key code 229) type each letter once', () =>
+  playCase('three_lines', () => type([...'Ann', '\n', ...'Lee', '\n', '2', '\n']
+    .map((c) => (c === '\n' ? { press: 'Enter' } : { onScreen: c })))));
+
 const left = [];
 for (const file of fs.readdirSync(caseDir).filter((f) => f.endsWith('.in')).sort()) {
   const name = file.slice(0, -3);
@@ -243,12 +289,210 @@ for (const file of fs.readdirSync(caseDir).filter((f) => f.endsWith('.in')).sort
 }
 console.log(`     not typeable, left out: ${left.join(', ')}`);
 
-await check('a 360-pixel-wide screen does not scroll the page sideways', async () => {
-  await page.setViewportSize({ width: 360, height: 740 });
-  await page.waitForTimeout(200);
-  const width = await page.evaluate(() => document.documentElement.scrollWidth);
-  if (width > 360) throw new Error(`the page is ${width} pixels wide`);
+const expectThreeLines = async () => {
+  if (!matchesWithFate(await transcript(), expectedOf('three_lines') + PAUSE_PROMPT)) {
+    throw new Error(`the game wrote:\n${(await transcript()).toString('latin1')}`);
+  }
+};
+
+await check('Tab and Shift+Tab move the focus and type nothing into the answer', async () => {
+  await startAGame();
+  await page.keyboard.type('Ann');
+  const focused = () => page.evaluate(() => document.activeElement === window.quorvale.xterm.textarea);
+  await page.keyboard.press('Tab');
+  if (await focused()) throw new Error('Tab left the focus in the terminal');
+  await page.keyboard.press('Shift+Tab');
+  if (!(await focused())) throw new Error('Shift+Tab did not bring the focus back');
+  await page.keyboard.press('Shift+Tab');
+  await page.click('#terminal');
+  await page.keyboard.type('\nLee\n2\n');
+  await waitingFor('key');
+  await expectThreeLines();
+  await pressAKeyAndEnd();
 });
+
+await check('Ctrl-C and Ctrl-\\ end the game (130, 131); Ctrl-Z, Ctrl-S and Ctrl-Q do nothing', async () => {
+  await startAGame();
+  await type([{ type: 'An' }, { press: 'Control+z' }, { press: 'Control+s' }, { type: 'n' },
+    { press: 'Enter' }, { press: 'Control+q' }, { type: 'Lee' }, { press: 'Enter' }]);
+  await paste('2\n');
+  await waitingFor('key'); // the game's output was not held back
+  for (const key of ['Control+s', 'Control+q', 'Control+z']) await page.keyboard.press(key);
+  await page.waitForTimeout(300);
+  if ((await state()).game !== 'playing') throw new Error('a key the page keeps answered the pause');
+  await expectThreeLines();
+  await page.keyboard.press('Control+c');
+  await ended('130');
+  for (const [key, status] of [['Control+c', '130'], ['Control+\\', '131']]) {
+    await startAGame();
+    await page.keyboard.type('Ann');
+    await page.keyboard.press(key);
+    await ended(status);
+    if ((await transcript()).includes('Welcome,')) throw new Error(`${key} sent the answer`);
+    if (!(await page.textContent('#status')).includes(`exit status ${status}`)) {
+      throw new Error(`the page does not say the game ended with ${status}`);
+    }
+  }
+});
+
+await check('a 1 MiB pasted name plays whole; a paste too long to take is refused out loud', async () => {
+  const name = 'q'.repeat(1 << 20);
+  await startAGame();
+  await paste(`${name}\nLee\n2\n`);
+  await waitUntil(() => document.documentElement.dataset.waitingFor === 'key', undefined, 60000);
+  if (!matchesWithFate(await transcript(), expectedOf('three_lines').replaceAll('Ann', name) + PAUSE_PROMPT)) {
+    throw new Error('the game did not play the whole name');
+  }
+  await pressAKeyAndEnd();
+  await startAGame();
+  await paste('q'.repeat(await page.evaluate(() => window.quorvale.maxPaste) + 1));
+  await waitUntil(() => document.getElementById('status').textContent.includes('None of it was typed'));
+  await paste('Ann\nLee\n2\n');
+  await waitingFor('key');
+  await expectThreeLines();
+  await pressAKeyAndEnd();
+});
+
+await check('the terminal refits to its box mid-game, from 820 pixels down to 320 and back', async () => {
+  await startAGame();
+  await page.keyboard.type('Ann\n');
+  for (const width of [320, 360, 820]) {
+    await page.setViewportSize({ width, height: 700 });
+    await waitUntil(() => window.quorvale.fit.proposeDimensions().cols === window.quorvale.xterm.cols);
+    const overflow = await page.evaluate(() => {
+      const box = document.getElementById('terminal').getBoundingClientRect();
+      const grid = document.querySelector('.xterm-screen').getBoundingClientRect();
+      return Math.max(document.documentElement.scrollWidth - innerWidth, grid.right - box.right);
+    });
+    if (overflow > 0) throw new Error(`at ${width} pixels the page or the grid is ${overflow} too wide`);
+    if (width === 320) {
+      await page.keyboard.type('Lee\n2\n');
+      await waitingFor('key');
+    }
+  }
+  const shown = await screen();
+  if (!shown.endsWith('*****Game Over*****\nPress any key to continue . . .')) {
+    throw new Error(`the end of the game is not on screen:\n${shown}`);
+  }
+  await pressAKeyAndEnd();
+});
+
+await check('"Share" copies the character\'s arrival and death, from the keyboard', async () => {
+  await page.context().grantPermissions(['clipboard-read', 'clipboard-write'], { origin: site.url });
+  await startAGame();
+  await paste('Ann\nLee\n2\n');
+  await waitingFor('key');
+  await pressAKeyAndEnd();
+  const lines = (await transcript()).toString('latin1').split('\n');
+  const ending = lines.slice(lines.indexOf('*****Game Over*****') - 2, -3).join('\n');
+  await page.keyboard.press('Tab'); // from "Play again" to "Share"
+  await page.keyboard.press('Enter');
+  await waitUntil(() => document.getElementById('status').textContent.startsWith('Copied'));
+  expectEqual(await page.evaluate(() => navigator.clipboard.readText()), `${ending}\n${site.url}`,
+    'the clipboard');
+});
+
+const axe = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
+await check('no axe-core violation of WCAG 2.2 AA or best practice, at 360 pixels and 820', async () => {
+  await page.addScriptTag({ path: axe });
+  for (const width of [360, 820]) {
+    await page.setViewportSize({ width, height: 740 });
+    const violations = await page.evaluate(async () => (await window.axe.run(document, {
+      runOnly: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'],
+    })).violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(', ')}`));
+    if (violations.length > 0) throw new Error(`at ${width} pixels:\n${violations.join('\n')}`);
+  }
+});
+
+await check('the site names no source map that it does not carry', () => {
+  for (const file of fs.readdirSync(options.site).filter((f) => /\.m?js$/.test(f))) {
+    const map = fs.readFileSync(path.join(options.site, file), 'utf8').match(/sourceMappingURL=(\S+)/);
+    if (map && !fs.existsSync(path.join(options.site, map[1]))) throw new Error(`${file} names ${map[1]}`);
+  }
+});
+
+// In a context of its own: a page that plays a whole game in it, or says why it cannot.
+async function inAnotherContext(options, body) {
+  const context = await browser.newContext(options);
+  try {
+    await body(context, await context.newPage());
+  } finally {
+    await context.close();
+  }
+}
+const playThrough = async (other) => {
+  await other.waitForFunction(() => document.documentElement.dataset.waitingFor === 'line');
+  await other.keyboard.type('Ann\nLee\n2\n');
+  await other.waitForFunction(() => document.documentElement.dataset.waitingFor === 'key');
+  await other.keyboard.press('k');
+  await other.waitForFunction(() => document.documentElement.dataset.exitStatus === '0');
+};
+
+await check('installable, and after one visit a whole game plays with no connection', async () => {
+  // A profile on disk, as a player's is: Chrome does not install from an incognito one.
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvale-profile-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: chromiumPath, args: CHROMIUM_ARGUMENTS });
+  try {
+    const app = context.pages()[0] ?? await context.newPage();
+    await app.goto(site.url);
+    await app.waitForFunction(() => navigator.serviceWorker.controller !== null);
+    const devtoolsOfApp = await context.newCDPSession(app);
+    const { installabilityErrors } = await devtoolsOfApp.send('Page.getInstallabilityErrors');
+    if (installabilityErrors.length > 0) throw new Error(JSON.stringify(installabilityErrors));
+    await context.setOffline(true);
+    await app.reload();
+    await playThrough(app);
+    await app.click('#play-again'); // another game, still offline
+    await playThrough(app);
+  } finally {
+    await context.close();
+    fs.rmSync(profile, { recursive: true, force: true });
+  }
+});
+
+const alertOn = async (other, what) => {
+  await other.waitForFunction(() => document.querySelector('[role=alert] button')?.textContent === 'Retry');
+  const text = await other.textContent('[role=alert]');
+  if (!text.includes(what)) throw new Error(`the alert says: ${text}`);
+  await other.click('#terminal');
+  await other.keyboard.type('Zed\n');
+  const echoed = await other.evaluate(() => document.querySelector('.xterm-rows')?.textContent ?? '');
+  if (echoed.includes('Zed')) throw new Error('typing echoed into a terminal with no game');
+};
+// A real trap, from a module of one instruction, where the game's pause should wait: the
+// game's import that waits for the key (its name is minified; its code is ours).
+function trapAtThePause() {
+  const trap = new WebAssembly.Instance(new WebAssembly.Module(new Uint8Array([0, 97, 115, 109, 1,
+    0, 0, 0, 1, 4, 1, 96, 0, 0, 3, 2, 1, 0, 7, 8, 1, 4, 116, 114, 97, 112, 0, 0, 10, 5, 1, 3, 0, 0,
+    11]))).exports.trap;
+  const instantiate = WebAssembly.instantiate;
+  WebAssembly.instantiate = (module, imports) => {
+    for (const functions of Object.values(imports)) {
+      for (const [name, f] of Object.entries(functions)) {
+        if (String(f).includes('waitForKey')) functions[name] = trap;
+      }
+    }
+    return instantiate(module, imports);
+  };
+}
+
+await check('a blocked .wasm, a page from disk and a trap mid-game each end in an alert with Retry',
+  () => inAnotherContext({ serviceWorkers: 'block' }, async (context, other) => {
+    await other.route('**/quorvale.wasm', (route) => route.abort());
+    await other.goto(site.url);
+    await alertOn(other, 'could not be loaded');
+    await other.unroute('**/quorvale.wasm');
+    await other.goto(`file://${path.resolve(options.site)}/index.html`);
+    await alertOn(other, 'python3 -m http.server --bind 127.0.0.1');
+    await other.addInitScript(trapAtThePause);
+    await other.goto(site.url);
+    await other.waitForFunction(() => document.documentElement.dataset.waitingFor === 'line');
+    await other.keyboard.type('Ann\nLee\n2\n');
+    await alertOn(other, 'stopped with an error');
+    await other.click('[role=alert] button');
+    await other.waitForFunction(() => document.documentElement.dataset.game === 'playing');
+  }));
 
 await check('the page logged no error', async () => {
   if (pageErrors.length > 0) throw new Error(pageErrors.join('\n'));

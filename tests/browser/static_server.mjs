@@ -1,28 +1,39 @@
-// A static file server for the web build's site on a free loopback port, as any web host
-// would serve it: no headers beyond the content type.
+// A static file server for the web build's site on a free loopback port, as a web host would
+// serve it: the content type, and with `gzip` the compression most hosts apply.
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 
 const TYPES = {
-  '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript', '.css': 'text/css',
-  '.wasm': 'application/wasm', '.svg': 'image/svg+xml', '.txt': 'text/plain',
+  '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
+  '.svg': 'image/svg+xml', '.txt': 'text/plain', '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
 };
 
-// Resolves to { url, close() } once the server listens.
-export async function serve(siteDirectory) {
+// Resolves to { url, close() } once the server listens. `pages` maps paths to pages served
+// from memory beside the site's files (the benchmark's bare page).
+export async function serve(siteDirectory, { pages = {}, gzip = false } = {}) {
   const root = path.resolve(siteDirectory);
+  const compressed = new Map(); // once per file: the server's time is not the page's
   const server = http.createServer((request, response) => {
-    const name = request.url === '/' ? '/index.html' : decodeURIComponent(request.url);
-    const file = path.join(root, path.posix.normalize(name)); // normalize keeps it under root
-    fs.readFile(file, (error, data) => {
+    const name = new URL(request.url, 'http://host').pathname.replace(/\/$/, '/index.html');
+    const file = path.join(root, path.posix.normalize(decodeURIComponent(name))); // stays in root
+    const send = (error, data) => {
       if (error) {
         response.writeHead(404).end();
         return;
       }
-      response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] ?? 'application/octet-stream' });
-      response.end(data);
-    });
+      const headers = { 'Content-Type': TYPES[path.extname(file)] ?? 'application/octet-stream' };
+      if (gzip && /\bgzip\b/.test(request.headers['accept-encoding'] ?? '')) {
+        headers['Content-Encoding'] = 'gzip';
+        if (!compressed.has(name)) compressed.set(name, zlib.gzipSync(data));
+        data = compressed.get(name);
+      }
+      response.writeHead(200, headers).end(data);
+    };
+    if (pages[name] !== undefined) send(null, Buffer.from(pages[name]));
+    else fs.readFile(file, send);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
