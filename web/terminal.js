@@ -120,7 +120,6 @@ export class GameTerminal {
   // One control character; false once the game has ended.
   control(c) {
     if (this.literalNext) {
-      this.literalNext = false;
       this.type(c);
     } else if (INTERRUPT[c]) {
       this.interrupt(c);
@@ -133,10 +132,9 @@ export class GameTerminal {
     } else if (ERASE.has(c)) {
       this.erase(1);
     } else if (c === KILL) {
-      this.erase(this.line.length);
+      this.erase([...this.line].length);
     } else if (c === WORD_ERASE) {
-      const word = this.line.match(/[^ \t]*[ \t]*$/)[0];
-      this.erase(word.length);
+      this.erase([...this.line.match(/[^ \t]*[ \t]*$/)[0]].length);
     } else if (c === REPRINT) {
       this.newLine('^R');
       this.lineColumn = 0;
@@ -152,6 +150,7 @@ export class GameTerminal {
 
   type(text) {
     if (text === '') return;
+    this.literalNext = false; // taken, if it was waiting
     if (this.line === '') this.lineColumn = this.column;
     this.line += text;
     this.echo(echoed(text));
