@@ -4,8 +4,8 @@
 //    the README's transcript (the fate aside); the pause waits for a key, which ends the run
 //    with status 0; the screen reader's copy of the screen has the text; a screenshot of the
 //    finished game is saved;
-//  - Enter (and the keypad's) at the pause only ends the game; Backspace edits an answer,
-//    after a fresh Enter on "Play again" has started a fresh game;
+//  - Enter (and the keypad's) at the pause only ends the game; Backspace, Ctrl-W, Ctrl-U and
+//    Ctrl-V edit an answer, after a fresh Enter on "Play again" has started a fresh game;
 //  - every transcript case whose input can be typed is typed (one of them pasted) into a
 //    fresh game each, and what the game wrote must be the case's expected output, byte for
 //    byte, then the pause's prompt; input the case ends early is ended with Ctrl-D; letters
@@ -262,9 +262,11 @@ async function playCase(name, enter) {
   }
 }
 
-await check('Backspace edits an answer, in a fresh game after "Play again"', () =>
-  playCase('three_lines', () => type([{ type: 'Annx' }, { press: 'Backspace' },
-    { press: 'Enter' }, { type: 'Lee' }, { press: 'Enter' }, { type: '2' }, { press: 'Enter' }])));
+await check('Backspace, Ctrl-W, Ctrl-U and Ctrl-V edit an answer, in a fresh game after "Play again"',
+  () => playCase('three_lines', () => type([{ type: 'Bob Ax' }, { press: 'Control+w' },
+    { press: 'Control+u' }, { type: 'Ann' }, { press: 'Control+v' }, { type: 'x' },
+    { press: 'Backspace' }, { press: 'Enter' }, { type: 'Lee' }, { press: 'Enter' }, { type: '2' },
+    { press: 'Enter' }])));
 
 await check('three lines pasted at once play as typed', () =>
   playCase('three_lines', () => paste('Ann\nLee\n2\n')));
