@@ -30,37 +30,42 @@ const xterm = new window.Terminal({
 });
 const fit = new window.FitAddon.FitAddon();
 xterm.loadAddon(fit);
-xterm.open(document.getElementById('terminal'));
-fit.fit();
-// As many columns as the box has room for, whenever its size changes: a phone turned, a
-// window narrowed, the page zoomed.
-new ResizeObserver(() => requestAnimationFrame(() => fit.fit()))
-  .observe(document.getElementById('terminal'));
-// Tab and Shift+Tab move the focus, as on any page, and type nothing into the game.
-xterm.attachCustomKeyEventHandler((event) => event.key !== 'Tab');
-// Text that comes with no key press xterm.js handles (in screen-reader mode it leaves it
-// out) is typed here: an emoji picker, voice typing, and an on-screen keyboard's keys, which
-// come as key code 229 with the text in their input event. xterm.js would read such a key's
-// text from its text box a moment later, and a key faster than that moment would come twice.
-let keyTyped = false; // by xterm.js, since the last input event
-document.getElementById('terminal').addEventListener('keydown', (event) => {
-  if (event.keyCode === 229 && !event.isComposing) {
-    event.stopPropagation(); // before it reaches xterm.js's text box
-  } else {
-    keyTyped = true;
-  }
-}, true);
-const inputs = {
-  insertText: (data) => data,
-  insertLineBreak: () => '\r',
-  deleteContentBackward: () => '\x7f',
-};
-xterm.textarea.addEventListener('input', (event) => {
-  const typed = inputs[event.inputType]?.(event.data);
-  if (!keyTyped && !event.isComposing && typed) xterm.input(typed);
-  keyTyped = false;
-});
-xterm.textarea.addEventListener('keyup', () => (keyTyped = false)); // a key with no input event
+
+// The terminal opens once the first game's instance is ready, so that its first frame on
+// screen already holds the game's first lines.
+function openTerminal() {
+  xterm.open(document.getElementById('terminal'));
+  fit.fit();
+  // As many columns as the box has room for, whenever its size changes: a phone turned, a
+  // window narrowed, the page zoomed.
+  new ResizeObserver(() => requestAnimationFrame(() => fit.fit()))
+    .observe(document.getElementById('terminal'));
+  // Tab and Shift+Tab move the focus, as on any page, and type nothing into the game.
+  xterm.attachCustomKeyEventHandler((event) => event.key !== 'Tab');
+  // Text that comes with no key press xterm.js handles (in screen-reader mode it leaves it
+  // out) is typed here: an emoji picker, voice typing, and an on-screen keyboard's keys, which
+  // come as key code 229 with the text in their input event. xterm.js would read such a key's
+  // text from its text box a moment later, and a key faster than that moment would come twice.
+  let keyTyped = false; // by xterm.js, since the last input event
+  document.getElementById('terminal').addEventListener('keydown', (event) => {
+    if (event.keyCode === 229 && !event.isComposing) {
+      event.stopPropagation(); // before it reaches xterm.js's text box
+    } else {
+      keyTyped = true;
+    }
+  }, true);
+  const inputs = {
+    insertText: (data) => data,
+    insertLineBreak: () => '\r',
+    deleteContentBackward: () => '\x7f',
+  };
+  xterm.textarea.addEventListener('input', (event) => {
+    const typed = inputs[event.inputType]?.(event.data);
+    if (!keyTyped && !event.isComposing && typed) xterm.input(typed);
+    keyTyped = false;
+  });
+  xterm.textarea.addEventListener('keyup', () => (keyTyped = false)); // a key, no input event
+}
 
 // The terminal takes the focus only once no key is held: the key that started a game (Enter
 // on "Play again") must not go on into it.
@@ -96,9 +101,10 @@ async function playOneGame() {
     fit.fit();
   }
   xterm.write('\x1b[?45h'); // Backspace may go back over a wrapped line's end
-  focusWhenKeysAreUp();
 
   const game = await nextGame;
+  if (!xterm.element) openTerminal();
+  focusWhenKeysAreUp();
   let interrupted;
   const ended = new Promise((resolve) => (interrupted = resolve));
   terminal = new GameTerminal(xterm, {
