@@ -2,6 +2,8 @@
 # (g++-aarch64-linux-gnu); tests and checks run it under qemu-user (qemu-user-static).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
+# Debian's name for it: the .deb's architecture, and the cross C library's package.
+set(QUORVALE_DEBIAN_ARCH arm64)
 
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /usr/aarch64-linux-gnu)

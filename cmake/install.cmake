@@ -86,8 +86,8 @@ install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The portable build carries the C library inside the game, and with it the library's
 # notices and the licence text that a Debian system would otherwise hold.
 if(QUORVALE_PORTABLE)
-  if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
-    set(libc_notices /usr/share/doc/libc6-arm64-cross/copyright)
+  if(QUORVALE_DEBIAN_ARCH)  # cross-compiled, with Debian's cross C library
+    set(libc_notices /usr/share/doc/libc6-${QUORVALE_DEBIAN_ARCH}-cross/copyright)
   else()
     set(libc_notices /usr/share/doc/libc6/copyright)
   endif()

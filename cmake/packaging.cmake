@@ -27,8 +27,8 @@ elseif(QUORVALE_PORTABLE)
     ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 else()
   set(CPACK_GENERATOR DEB)
-  if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)  # Debian's name; cpack asks dpkg, the host's
+  if(QUORVALE_DEBIAN_ARCH)  # cross-compiled: cpack would ask dpkg, which names the host's
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${QUORVALE_DEBIAN_ARCH})
   endif()
 endif()
 
