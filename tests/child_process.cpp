@@ -2,46 +2,90 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
-#include "fate/fate.h"
+extern char** environ;  // NOLINT: POSIX declares it nowhere
 
 namespace quorvale::testing {
 
 namespace {
 
-[[noreturn]] void fail(const char* what) {
-  throw std::runtime_error(std::string(what) + " failed: errno " + std::to_string(errno));
+[[noreturn]] void fail(const char* what, int error = errno) {
+  throw std::runtime_error(std::string(what) + " failed: " + std::strerror(error));
 }
 
-// In the child: the default for SIGPIPE (an ignored signal would be inherited, hiding
-// whether the game ignores it itself), no core files from signal tests, then the command.
-[[noreturn]] void exec_command(const std::vector<std::string>& command) {
-  static_cast<void>(signal(SIGPIPE, SIG_DFL));
+// How the child's standard streams are to be set up, undone when it goes.
+class FileActions {
+ public:
+  FileActions() {
+    posix_spawn_file_actions_init(&actions_);
+  }
+  ~FileActions() {
+    posix_spawn_file_actions_destroy(&actions_);
+  }
+  FileActions(const FileActions&) = delete;
+  FileActions& operator=(const FileActions&) = delete;
+  FileActions(FileActions&&) = delete;
+  FileActions& operator=(FileActions&&) = delete;
+
+  // `fd` opened from `path`, or closed where there is none.
+  void open(int fd, const char* path, int flags) {
+    if (path == nullptr) {
+      posix_spawn_file_actions_addclose(&actions_, fd);
+    } else {
+      posix_spawn_file_actions_addopen(&actions_, fd, path, flags, 0600);
+    }
+  }
+  void dup2(int from, int to) {
+    posix_spawn_file_actions_adddup2(&actions_, from, to);
+  }
+  const posix_spawn_file_actions_t* get() const {
+    return &actions_;
+  }
+
+ private:
+  posix_spawn_file_actions_t actions_{};
+};
+
+// Starts `command` (a path and its arguments) with SIGPIPE at its default, since an ignored
+// signal would be inherited and hide whether the game ignores it itself, and nothing blocked.
+// `flags` may add POSIX_SPAWN_SETSID. Signal tests leave no core files.
+pid_t spawn(const std::vector<std::string>& command, const FileActions& actions, short flags) {
   const rlimit no_core{0, 0};
   static_cast<void>(setrlimit(RLIMIT_CORE, &no_core));
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(
+      &attributes, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | flags));
   std::vector<char*> argv(command.size() + 1, nullptr);
   std::transform(command.begin(), command.end(), argv.begin(), [](const std::string& word) {
-    return const_cast<char*>(word.c_str());  // NOLINT: execv's historical signature
+    return const_cast<char*>(word.c_str());  // NOLINT: posix_spawn's historical signature
   });
-  execv(argv.front(), argv.data());
-  _exit(127);
+  pid_t pid = -1;
+  const int error =
+      posix_spawn(&pid, argv.front(), actions.get(), &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    fail("posix_spawn", error);
+  }
+  return pid;
 }
-}  // namespace
 
-namespace {
 // The raw wait status of `pid` once it has ended, or nothing if it outlives `timeout`.
 std::optional<int> wait_at_most(pid_t pid, milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -56,32 +100,14 @@ std::optional<int> wait_at_most(pid_t pid, milliseconds timeout) {
   }
 }
 
-// In the child: `fd` becomes the file at `path`, or is closed when there is none.
-void redirect(int fd, const char* path, int flags) {
-  if (path == nullptr) {
-    close(fd);
-    return;
-  }
-  const int opened = open(path, flags, 0600);
-  if (opened < 0)
-    _exit(126);
-  if (opened != fd) {
-    dup2(opened, fd);
-    close(opened);
-  }
-}
 }  // namespace
 
 std::optional<int> run_redirected(const char* program, const char* input_path,
                                   const char* output_path, milliseconds timeout) {
-  const pid_t pid = fork();
-  if (pid < 0)
-    fail("fork");
-  if (pid == 0) {
-    redirect(STDIN_FILENO, input_path, O_RDONLY);
-    redirect(STDOUT_FILENO, output_path, O_WRONLY | O_CREAT | O_TRUNC);
-    exec_command({program});
-  }
+  FileActions actions;
+  actions.open(STDIN_FILENO, input_path, O_RDONLY);
+  actions.open(STDOUT_FILENO, output_path, O_WRONLY | O_CREAT | O_TRUNC);
+  const pid_t pid = spawn({program}, actions, 0);
   const auto status = wait_at_most(pid, timeout);
   if (!status) {
     kill(pid, SIGKILL);
@@ -90,68 +116,45 @@ std::optional<int> run_redirected(const char* program, const char* input_path,
   return status;
 }
 
-bool matches_transcript(const std::string& transcript, const std::string& expected) {
-  const std::string marker = "<fate>";
-  const auto at = expected.find(marker);
-  if (at == std::string::npos)
-    return transcript == expected;
-  for (int fate = 1; fate <= 10; ++fate) {
-    std::string with_fate = expected;
-    with_fate.replace(at, marker.size(), fate_text(fate));
-    if (transcript == with_fate)
-      return true;
-  }
-  return false;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& command, Console console) {
+  FileActions actions;
   if (console == Console::kTerminal) {
-    int controller = -1;
-    pid_ = forkpty(&controller, nullptr, nullptr, nullptr);
-    if (pid_ < 0)
-      fail("forkpty");
-    if (pid_ == 0)
-      exec_command(command);
-    to_child_ = from_child_ = controller;
+    from_child_ = Descriptor(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    char name[64];
+    if (from_child_.get() < 0 || grantpt(from_child_.get()) != 0 ||
+        unlockpt(from_child_.get()) != 0 || ptsname_r(from_child_.get(), name, sizeof name) != 0)
+      fail("opening a pseudo-terminal");
+    to_child_ = Descriptor(fcntl(from_child_.get(), F_DUPFD_CLOEXEC, 0));
     // Holding the game's side open keeps its settings readable after the game exits.
-    terminal_ = open(ptsname(controller), O_RDWR | O_NOCTTY);
-    if (terminal_ < 0)
-      fail("open pseudo-terminal");
+    terminal_ = Descriptor(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (to_child_.get() < 0 || terminal_.get() < 0)
+      fail("opening the pseudo-terminal's game side");
+    // Opened in the child's new session, it becomes the game's controlling terminal.
+    actions.open(STDIN_FILENO, name, O_RDWR);
+    actions.dup2(STDIN_FILENO, STDOUT_FILENO);
+    actions.dup2(STDIN_FILENO, STDERR_FILENO);
+    pid_ = spawn(command, actions, POSIX_SPAWN_SETSID);
     return;
   }
   int to_game[2];
+  if (pipe2(to_game, O_CLOEXEC) != 0)
+    fail("pipe2");
+  const Descriptor game_input(to_game[0]);
+  to_child_ = Descriptor(to_game[1]);
   int from_game[2];
-  if (pipe2(to_game, O_CLOEXEC) != 0 || pipe2(from_game, O_CLOEXEC) != 0)
-    fail("pipe");
-  pid_ = fork();
-  if (pid_ < 0)
-    fail("fork");
-  if (pid_ == 0) {
-    dup2(to_game[0], STDIN_FILENO);
-    dup2(from_game[1], STDOUT_FILENO);
-    exec_command(command);
-  }
-  close(to_game[0]);
-  close(from_game[1]);
-  to_child_ = to_game[1];
-  from_child_ = from_game[0];
+  if (pipe2(from_game, O_CLOEXEC) != 0)
+    fail("pipe2");
+  const Descriptor game_output(from_game[1]);
+  from_child_ = Descriptor(from_game[0]);
+  actions.dup2(game_input.get(), STDIN_FILENO);
+  actions.dup2(game_output.get(), STDOUT_FILENO);
+  pid_ = spawn(command, actions, 0);
 }
 
 ChildProcess::~ChildProcess() {
-  if (!reaped_) {
+  if (pid_ > 0 && !reaped_) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
-  }
-  if (to_child_ >= 0 && to_child_ != from_child_)
-    close(to_child_);
-  for (int fd : {from_child_, terminal_}) {
-    if (fd >= 0)
-      close(fd);
   }
 }
 
@@ -159,7 +162,7 @@ void ChildProcess::write(std::string_view bytes) const {
   // A game that has already exited must fail the test, not kill it with SIGPIPE.
   static_cast<void>(signal(SIGPIPE, SIG_IGN));
   while (!bytes.empty()) {
-    const ssize_t written = ::write(to_child_, bytes.data(), bytes.size());
+    const ssize_t written = ::write(to_child_.get(), bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR)
       continue;
     if (written <= 0)
@@ -169,23 +172,20 @@ void ChildProcess::write(std::string_view bytes) const {
 }
 
 void ChildProcess::close_input() {
-  close(to_child_);
-  to_child_ = -1;
+  to_child_.reset();
 }
 
 void ChildProcess::close_output() {
-  close(from_child_);
-  from_child_ = -1;
+  from_child_.reset();
 }
-
 ChildProcess::Read ChildProcess::read_some(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-  pollfd ready{from_child_, POLLIN, 0};
+  pollfd ready{from_child_.get(), POLLIN, 0};
   if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
     return Read::kTimeout;
   }
   char buffer[4096];
-  const ssize_t got = read(from_child_, buffer, sizeof buffer);
+  const ssize_t got = read(from_child_.get(), buffer, sizeof buffer);
   if (got <= 0)
     return Read::kEnd;  // a pseudo-terminal says EIO once the game has gone
   output_.append(buffer, static_cast<std::size_t>(got));

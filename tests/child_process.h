@@ -1,16 +1,45 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvale::testing {
 
 using std::chrono::milliseconds;
+
+// An open file descriptor, closed when it goes: a constructor that throws half-way leaks none.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    reset();
+  }
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+  int get() const {
+    return fd_;
+  }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
 
 // The built game run as a child process, talked to through pipes or a pseudo-terminal.
 // Every wait is bounded, so a game that hangs fails its test instead of stalling it.
@@ -45,7 +74,7 @@ class ChildProcess {
 
   // The pseudo-terminal's side the game sees; valid only for Console::kTerminal.
   int terminal_fd() const {
-    return terminal_;
+    return terminal_.get();
   }
   pid_t pid() const {
     return pid_;
@@ -57,10 +86,10 @@ class ChildProcess {
   Read read_some(Clock::time_point deadline);
   bool read_until_after(std::size_t from, std::string_view text, milliseconds timeout);
 
+  Descriptor to_child_;
+  Descriptor from_child_;
+  Descriptor terminal_;  // the terminal's game side, held open by the test
   pid_t pid_ = -1;
-  int to_child_ = -1;
-  int from_child_ = -1;
-  int terminal_ = -1;  // an open descriptor of the terminal's game side, kept by the test
   std::string output_;
   bool reaped_ = false;
 };
@@ -69,12 +98,5 @@ class ChildProcess {
 // closed where a path is null. The raw wait status, or nothing if it ran past `timeout`.
 std::optional<int> run_redirected(const char* program, const char* input_path,
                                   const char* output_path, milliseconds timeout);
-
-// Whether `transcript` is `expected`, where "<fate>" in `expected` stands for any one of the
-// ten fate texts.
-bool matches_transcript(const std::string& transcript, const std::string& expected);
-
-// The whole contents of a file, bytes as they are.
-std::string read_file(const std::string& path);
 
 }  // namespace quorvale::testing

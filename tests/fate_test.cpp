@@ -6,30 +6,19 @@
 #include <ctime>
 #include <set>
 
+#include "expected.h"
+
 namespace quorvale {
 namespace {
 
 TEST(FateTable, GivesEachNumberItsTextAndNothingOutsideOneToTen) {
-  const struct {
-    int number;
-    std::string_view text;
-  } cases[] = {
-      {1, " has died due to low O2."},
-      {2, " has died due to starvation."},
-      {3, " has died due to exaustion."},
-      {4, " has died due to head trauma."},
-      {5, " has died due to organ damage."},
-      {6, " has been exposed to fatal radiation."},
-      {7, " has been struck by a meteor."},
-      {8, " has died due to airborne toxin."},
-      {9, " has won. And died."},
-      {10, " has died on impact."},
-      {0, ""},
-      {11, ""},
-      {-1, ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(fate_text(c.number), c.text) << "fate " << c.number;
+  ASSERT_EQ(testing::fate_texts().size(), 10u);
+  for (int number = 1; number <= 10; ++number) {
+    EXPECT_EQ(fate_text(number), testing::fate_texts()[static_cast<std::size_t>(number - 1)])
+        << "fate " << number;
+  }
+  for (const int outside : {0, 11, -1}) {
+    EXPECT_EQ(fate_text(outside), "") << "fate " << outside;
   }
 }
 

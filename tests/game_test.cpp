@@ -4,9 +4,9 @@
 
 #include <iterator>
 #include <sstream>
-
 #include <string>
-#include "fate/fate.h"
+
+#include "expected.h"
 
 namespace quorvale {
 namespace {
@@ -36,32 +36,26 @@ std::string line_with(const std::string& transcript, const std::string& marker) 
   return transcript.substr(begin, transcript.find('\n', at) - begin);
 }
 
-const std::string kPromptsUpToTheMenu =
-    "Welcome to Quorvale!\n"
-    "Starting new game...\n"
-    "\n"
-    "Please enter your character's first name:\n"
-    "Please enter a last name:\n";
-
-TEST(RunGame, WritesTheWholeFirstHalfForThreeAnswers) {
-  const std::string transcript = play("Ann\nLee\n2\n").transcript;
-  const std::string arrival = "Ann Lee, Engineer has arrived.\n";
-  EXPECT_EQ(transcript.substr(0, transcript.find(arrival) + arrival.size()),
-            kPromptsUpToTheMenu +
-                "Welcome, Ann. Select a class:\n"
-                "*************************\n"
-                "*      Class List:      *\n"
-                "* 0: Cadet   1: Science *\n"
-                "* 2: Engine. 3: Maintn. *\n"
-                "* 4: Command 5: Secrty. *\n"
-                "*************************\n"
-                "Enter your class number:\n"
-                "...\n"
-                "\n"
-                "\n"
-                "\n"
-                "Ann Lee, Engineer has arrived.\n");
+int g_fate_to_draw = 0;
+int draw_the_chosen_fate() {
+  return g_fate_to_draw;
 }
+
+// Three answers, one a line, give the case's transcript whole, with whichever fate is drawn.
+TEST(RunGame, WritesTheWholeTranscriptForEachFate) {
+  const std::string answers = testing::case_file("three_lines", ".in");
+  const std::string expected = testing::case_file("three_lines", ".out");
+  for (g_fate_to_draw = 1; g_fate_to_draw <= 10; ++g_fate_to_draw) {
+    EXPECT_EQ(play(answers, draw_the_chosen_fate).transcript,
+              testing::with_fate(expected, g_fate_to_draw));
+  }
+}
+
+// Up to the greeting, which is the first line to hold an answer.
+const std::string kPromptsUpToTheMenu = [] {
+  const std::string transcript = testing::case_file("three_lines", ".out");
+  return transcript.substr(0, transcript.find("Welcome, "));
+}();
 
 TEST(RunGame, ReadsWordsAcrossAnyWhitespace) {
   const struct {
@@ -138,45 +132,11 @@ TEST(RunGame, ReadsTheClassAnswerAsOneSignedDecimalNumber) {
   }
 }
 
-const std::string kBanner = "\n*****Game Over*****\n";
-
-// What follows the arrival line: the fate line, closed by the banner's own first line end.
-std::string ending_of(const std::string& transcript) {
-  const std::string arrived = " has arrived.\n";
-  return transcript.substr(transcript.find(arrived) + arrived.size());
-}
-
-int g_fate_to_draw = 0;
-
-TEST(RunGame, EndsWithTheDrawnFateThenTheBanner) {
-  const struct {
-    int fate;
-    std::string ending;
-  } cases[] = {
-      {1, "Ann Lee, Engineer has died due to low O2." + kBanner},
-      {3, "Ann Lee, Engineer has died due to exaustion." + kBanner},
-      {6, "Ann Lee, Engineer has been exposed to fatal radiation." + kBanner},
-      {9, "Ann Lee, Engineer has won. And died." + kBanner},
-      {10, "Ann Lee, Engineer has died on impact." + kBanner},
-  };
-  for (const auto& c : cases) {
-    g_fate_to_draw = c.fate;
-    EXPECT_EQ(ending_of(play("Ann Lee 2\n", [] { return g_fate_to_draw; }).transcript), c.ending);
-  }
-}
-
 TEST(RunGame, DrawsOneOfTheTenFatesFromTheClock) {
-  for (const std::string answers : {"Ann Lee 2\n", ""}) {
-    const std::string ending = ending_of(play(answers).transcript);
-    const std::string title = answers.empty() ? "Morty McDead, Redshirt" : "Ann Lee, Engineer";
-    int matches = 0;
-    for (int fate = 1; fate <= 10; ++fate) {
-      std::string fate_line = title;
-      fate_line.append(fate_text(fate)).append(kBanner);
-      if (ending == fate_line)
-        ++matches;
-    }
-    EXPECT_EQ(matches, 1) << ending;
+  for (const std::string case_name : {"three_lines", "empty_input"}) {
+    const std::string transcript = play(testing::case_file(case_name, ".in")).transcript;
+    EXPECT_TRUE(testing::matches_transcript(transcript, testing::case_file(case_name, ".out")))
+        << transcript;
   }
 }
 

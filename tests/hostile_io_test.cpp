@@ -7,13 +7,14 @@
 #include <string>
 
 #include "child_process.h"
+#include "expected.h"
 
 namespace quorvale::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kCases = QUORVALE_TRANSCRIPT_CASES;
+const std::string kCases = e2e_path("cases");
 
 class HostileIo : public ::testing::Test {
  protected:
@@ -56,8 +57,7 @@ TEST_F(HostileIo, BrokenStandardStreamsStillEndWithStatusZero) {
     EXPECT_TRUE(exited_zero(status)) << "wait status " << status.value_or(-1);
     if (c.expected_case != nullptr) {
       const std::string written = read_file(output);
-      EXPECT_TRUE(matches_transcript(written, read_file(kCases + "/" + c.expected_case + ".out")))
-          << written;
+      EXPECT_TRUE(matches_transcript(written, case_file(c.expected_case, ".out"))) << written;
     }
   }
 }
@@ -70,7 +70,7 @@ TEST_F(HostileIo, StoresAndWritesAHugeFirstNameWhole) {
       run_redirected(QUORVALE_GAME, (scratch_ + "/in").c_str(), (scratch_ + "/out").c_str(), 120s);
   ASSERT_TRUE(exited_zero(status)) << "wait status " << status.value_or(-1);
 
-  std::string expected = read_file(kCases + "/three_lines.out");
+  std::string expected = case_file("three_lines", ".out");
   for (auto at = expected.find("Ann"); at != std::string::npos; at = expected.find("Ann", at)) {
     expected.replace(at, 3, name);
     at += name.size();

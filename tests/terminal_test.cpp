@@ -13,16 +13,16 @@
 #include <vector>
 
 #include "child_process.h"
+#include "expected.h"
 
 namespace quorvale::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
+const std::string kPausePrompt = "Press any key to continue . . . ";
 // The terminal turns each line end the game writes into CR LF.
-constexpr const char* kWaitingScreen =
-    "*****Game Over*****\r\n"
-    "Press any key to continue . . . ";
+const std::string kWaitingScreen = "*****Game Over*****\r\n" + kPausePrompt;
 
 termios settings_of(int terminal) {
   termios settings{};
@@ -85,7 +85,7 @@ TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
     const auto status = game.wait_for_exit(5s);
     ASSERT_TRUE(status.has_value()) << "a key did not end the game";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
-    EXPECT_TRUE(game.read_until(std::string(kWaitingScreen) + "\r\n", 1s)) << game.output();
+    EXPECT_TRUE(game.read_until(kWaitingScreen + "\r\n", 1s)) << game.output();
     expect_same_settings(settings_of(game.terminal_fd()), before);
   }
 }
@@ -150,7 +150,6 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
       {"dash, output to a file, fg twice", dash, false, 2, true},
   };
   const std::string prompt = "shell> ";
-  const std::string pause = "Press any key to continue . . . ";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     if (access(c.shell.front().c_str(), X_OK) != 0) {
@@ -195,7 +194,7 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
       }
       shell.write("fg\n");
       ASSERT_TRUE(c.output_to_file ? wait_for_single_keys(shell.terminal_fd(), 5s)
-                                   : shell.read_until_next(pause, 5s))
+                                   : shell.read_until_next(kPausePrompt, 5s))
           << "single-key mode not taken again:\n"
           << shell.output();
     }
@@ -205,9 +204,10 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     EXPECT_TRUE(shell.read_until("status=0\r\n" + prompt, 5s)) << shell.output();
     expect_same_settings(settings_of(shell.terminal_fd()), players);
     if (c.output_to_file) {
-      EXPECT_EQ(shell.output().find(pause), std::string::npos) << shell.output();
-      std::string expected = read_file(QUORVALE_TRANSCRIPT_CASES "/three_lines.out");
-      expected.append(pause).append("\n");  // the prompt once, as written, and the key's line end
+      EXPECT_EQ(shell.output().find(kPausePrompt), std::string::npos) << shell.output();
+      std::string expected = case_file("three_lines", ".out");
+      expected.append(kPausePrompt)
+          .append("\n");  // the prompt once, as written, and the key's line end
       EXPECT_TRUE(matches_transcript(read_file(log_name), expected)) << read_file(log_name);
     }
     static_cast<void>(unlink(log_name));

@@ -4,16 +4,10 @@
 #include <ostream>
 
 #include "game/character.h"
-#include "game/class_table.h"
 
 namespace quorvale {
 
-namespace {
 static_assert(sizeof(int) == 4, "class answers are read as 32-bit integers");
-
-// Not on the menu: a missing or unreadable class answer keeps the default class.
-constexpr int kNoClassAnswer = -1;
-}  // namespace
 
 // Answers are read with the standard extractors and never checked: a failed read leaves
 // its field as it was and the game simply goes on.
@@ -28,13 +22,12 @@ void run_game(std::istream& in, std::ostream& out, FateDraw draw_fate) {
 
   out << "Welcome, " << hero.first_name << ". Select a class:\n" << kClassMenuCard;
   out << "Enter your class number:\n";
-  int class_number = kNoClassAnswer;
-  // operator>> stores 0 or a limit when it fails; only a real answer may replace ours.
-  if (int answer = 0; in >> answer) {
-    class_number = answer;
-  }
-  if (const auto class_name = class_name_for(class_number)) {
-    hero.class_name = *class_name;
+  // operator>> stores 0 or a limit when it fails, so only a read that succeeded may pick a
+  // class: a missing or unreadable answer keeps the default one.
+  if (int class_number = 0; in >> class_number) {
+    if (const auto class_name = class_name_for(class_number)) {
+      hero.class_name = *class_name;
+    }
   }
 
   out << "...\n"

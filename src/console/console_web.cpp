@@ -8,6 +8,9 @@ extern "C" void quorvale_wait_for_key();
 
 namespace quorvale {
 
+// The page's terminal takes the bytes as they are; there is nothing to set up.
+void prepare_console() {}
+
 void pause_for_key(std::ostream& out) {
   out << kPausePrompt << std::flush;
   quorvale_wait_for_key();

@@ -216,6 +216,12 @@ void wait_for_one_byte() {
 
 }  // namespace
 
+// A reader that goes away early (`quorvale < answers | head -3`) must not kill the game:
+// with SIGPIPE ignored the write just fails, unnoticed, and the game still exits 0.
+void prepare_console() {
+  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+}
+
 void pause_for_key(std::ostream& out) {
   termios saved{};
   if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &saved) != 0) {

@@ -1,6 +1,8 @@
-#include <array>
-
 #include "fate/fate.h"
+
+#include <array>
+#include <cstdlib>
+#include <ctime>
 
 namespace quorvale {
 
@@ -19,6 +21,16 @@ constexpr std::array<std::string_view, 10> kFateTexts = {
     " has died on impact.",
 };
 }  // namespace
+
+int fate_for_seed(unsigned seed) {
+  // The C library's generator on purpose: one second, one fate, on every platform's own terms.
+  std::srand(seed);
+  return std::rand() % 10 + 1;  // NOLINT(cert-msc30-c,cert-msc50-cpp)
+}
+
+int roll_fate() {
+  return fate_for_seed(static_cast<unsigned>(std::time(nullptr)));
+}
 
 std::string_view fate_text(int fate_number) {
   if (fate_number < 1 || fate_number > static_cast<int>(kFateTexts.size())) {
