@@ -6,8 +6,7 @@
 #   bench/run.sh          full run; the tables go to standard output and bench/RESULTS.md
 #   bench/run.sh --quick  a short run that only shows the benchmark still works; its tables
 #                         go to standard output and build/bench/results.md
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/../scripts/lib.sh"
 
 pairs=1000
 name_sizes=(4 16 64)  # MiB
@@ -18,11 +17,7 @@ if [ "${1:-}" = "--quick" ]; then
   report=build/bench/results.md
 fi
 
-missing=()
-command -v valgrind >/dev/null || missing+=(valgrind)
-[ -x /usr/bin/time ] || missing+=(time)
-command -v cc >/dev/null || missing+=(gcc)
-scripts/install-missing.sh "${missing[@]}"
+require valgrind=valgrind /usr/bin/time=time cc=gcc
 
 cmake --workflow --preset release >/dev/null
 cmake --preset portable >/dev/null && cmake --build --preset portable >/dev/null

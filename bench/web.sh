@@ -6,8 +6,7 @@
 #   bench/web.sh          30 loads of each page; the section goes to standard output and
 #                         bench/RESULTS.md
 #   bench/web.sh --quick  5 loads, only to show it works; into build/bench/results.md
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/../scripts/lib.sh"
 
 loads=30
 report=bench/RESULTS.md

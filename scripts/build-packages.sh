@@ -6,25 +6,15 @@
 # Debian 12's toolchain, it gives the same bytes.
 #
 #   scripts/build-packages.sh
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 export LC_ALL=C  # one order for the packages' names, wherever it runs
 
-missing=()
-command -v ninja >/dev/null || missing+=(ninja-build)
-command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
-command -v aarch64-linux-gnu-g++ >/dev/null || missing+=(g++-aarch64-linux-gnu)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
-command -v em++ >/dev/null || missing+=(emscripten)
-[ -d /usr/share/nodejs/acorn ] || missing+=(node-acorn)
-command -v npm >/dev/null || missing+=(nodejs npm)
-command -v zip >/dev/null || missing+=(zip)
 # dpkg-shlibdeps reads the arm64 package's dependencies from Debian's own arm64 C library.
-if ! dpkg -s libc6:arm64 >/dev/null 2>&1; then
-  dpkg --add-architecture arm64
-  missing+=(libc6:arm64)
-fi
-scripts/install-missing.sh "${missing[@]}"
+arm64_libc=/usr/lib/aarch64-linux-gnu/libc.so.6
+[ -e $arm64_libc ] || dpkg --add-architecture arm64
+require ninja=ninja-build dpkg-shlibdeps=dpkg-dev aarch64-linux-gnu-g++=g++-aarch64-linux-gnu \
+  x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix em++=emscripten \
+  /usr/share/nodejs/acorn=node-acorn npm=nodejs,npm zip=zip $arm64_libc=libc6:arm64
 npm ci --prefer-offline --no-audit --no-fund >/dev/null
 
 mkdir -p build/packages

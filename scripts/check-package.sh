@@ -13,31 +13,16 @@
 #    command in a terminal, and removed without a trace;
 #  - `cmake --install` into a scratch prefix.
 # Tools it lacks are installed with apt-get, as root (Debian).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-
-missing=()
-command -v lintian >/dev/null || missing+=(lintian)
-command -v man >/dev/null || missing+=(man-db)
-command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
-command -v appstreamcli >/dev/null || missing+=(appstream)
-command -v tmux >/dev/null || missing+=(tmux)
-command -v file >/dev/null || missing+=(file)
-command -v qemu-aarch64-static >/dev/null || missing+=(qemu-user-static)
-scripts/install-missing.sh "${missing[@]}"
-
+source "$(dirname "$0")/lib.sh"
+require lintian=lintian man=man-db desktop-file-validate=desktop-file-utils \
+  appstreamcli=appstream tmux=tmux file=file qemu-aarch64-static=qemu-user-static
 if dpkg -s quorvale >/dev/null 2>&1; then
-  echo "quorvale is already installed here; not touching it" >&2
-  exit 1
+  fail "quorvale is already installed here; not touching it"
 fi
-fail() {
-  echo "$*" >&2
-  exit 1
-}
 
 echo "== building every package"
 scripts/build-packages.sh >/dev/null
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/release/CPackConfig.cmake)
+version=$(project_version)
 packages=build/packages
 deb=$packages/quorvale_${version}-1_amd64.deb
 deb_arm64=$packages/quorvale_${version}-1_arm64.deb

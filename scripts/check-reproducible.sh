@@ -3,12 +3,8 @@
 # folders, at two times, with different umasks and time zones and no SOURCE_DATE_EPOCH, and
 # requires the same bytes. A difference is shown by diffoscope and fails the check.
 # Installs what it needs (Debian, as root: apt-get).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-
-missing=()
-command -v diffoscope >/dev/null || missing+=(diffoscope-minimal)
-scripts/install-missing.sh "${missing[@]}"
+source "$(dirname "$0")/lib.sh"
+require diffoscope=diffoscope-minimal
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "note: uncommitted changes are not in this check; it builds HEAD"
 fi

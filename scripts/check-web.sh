@@ -3,16 +3,9 @@
 # browser tests, CTest label "browser"), and packs the site into its .zip. Installs what a
 # fresh machine lacks: Debian's emscripten, node-acorn and chromium (apt-get, as root), and
 # the pinned npm packages (npm ci).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-
-missing=()
-command -v em++ >/dev/null || missing+=(emscripten)
-[ -d /usr/share/nodejs/acorn ] || missing+=(node-acorn)
-command -v chromium >/dev/null || missing+=(chromium)
-command -v zip >/dev/null || missing+=(zip)
-command -v node >/dev/null || missing+=(nodejs npm)
-scripts/install-missing.sh "${missing[@]}"
+source "$(dirname "$0")/lib.sh"
+require em++=emscripten /usr/share/nodejs/acorn=node-acorn chromium=chromium zip=zip \
+  node=nodejs,npm ninja=ninja-build
 
 echo "== npm ci: the terminal component and the browser driver, as package-lock.json pins them"
 npm ci --no-audit --no-fund

@@ -1,52 +1,72 @@
 #!/usr/bin/env bash
-# Cross-compiles quorvale.exe with MinGW-w64, plays every transcript case under Wine, whose
-# command interpreter has a real PAUSE, and then one game in a console, typed as a player
-# would. Installs what it needs (Debian, as root).
-set -euo pipefail
-cd "$(dirname "$0")/.."
+# What a Windows player gets, built on Linux with MinGW-w64 and run under Wine:
+#  - quorvale.exe imports only the system's DLLs, and carries the game's icon and a version
+#    resource that names the project's version;
+#  - every transcript case, played under Wine's command interpreter, which has a real PAUSE
+#    (CTest, the windows test preset);
+#  - the .zip holds just the .exe, the licence, the notices of the runtime linked into it and
+#    the player's README, all text with CR LF line ends;
+#  - one game played in a console, typed as a player would.
+source "$(dirname "$0")/lib.sh"
+require wine=wine,wine64 x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix tmux=tmux \
+  zip=zip wrestool=icoutils ninja=ninja-build
+version=$(project_version)
+exe=build/windows/quorvale.exe
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 
-missing=()
-command -v wine >/dev/null || missing+=(wine wine64)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
-command -v tmux >/dev/null || missing+=(tmux)
-command -v zip >/dev/null || missing+=(zip)
-command -v wrestool >/dev/null || missing+=(icoutils)
-scripts/install-missing.sh "${missing[@]}"
-
-echo "== building quorvale.exe"
+echo "== building quorvale.exe and playing every transcript case under Wine"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-exe=build/windows/quorvale.exe
+ctest --preset windows
 
-# Self-contained: the only DLLs it may import are the system's own.
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 echo "imports: $(echo $imports)"
 while read -r dll; do
   case "${dll,,}" in
     kernel32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-crt-*.dll) ;;
-    *) echo "quorvale.exe needs $dll beside it" >&2; exit 1 ;;
+    *) fail "quorvale.exe needs $dll beside it" ;;
   esac
 done <<<"$imports"
 
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/windows/CPackConfig.cmake)
-scripts/check-windows-download.sh "$exe" "build/packages/quorvale-$version-win64.zip" "$version"
+wrestool -x --type=14 -o "$scratch" "$exe"
+[ "$(icotool -l "$scratch"/*.ico)" = "$(icotool -l doc/icon/quorvale.ico)" ] ||
+  fail "the .exe's icon is not doc/icon/quorvale.ico"
+wrestool -x --raw --type=16 "$exe" >"$scratch/version"
+# The fixed part: the file version as two little-endian words after the 0xFEEF04BD signature.
+hex=$(od -An -tx1 -v "$scratch/version" | tr -d ' \n')
+fixed=${hex#*bd04effe}
+word() { echo $((16#${1:6:2}${1:4:2}${1:2:2}${1:0:2})); }
+high=$(word "${fixed:8:8}")
+low=$(word "${fixed:16:8}")
+fixed_version="$((high >> 16)).$((high & 0xffff)).$((low >> 16))"
+[ "$fixed_version" = "$version" ] || fail "the file version is $fixed_version, not $version"
+for field in FileVersion ProductVersion; do
+  value=$(strings -el "$scratch/version" | grep -A1 -x "$field" | tail -1)
+  [ "$value" = "$version" ] || fail "$field is \"$value\", not $version"
+done
+echo "icon: $(icotool -l "$scratch"/*.ico | sed 's/.*--width=\([0-9]*\).*/\1/' | paste -sd' ') px;" \
+  "version: $fixed_version, $(strings -el "$scratch/version" | grep -A1 -x ProductName | tail -1)"
 
-# A throwaway Wine prefix, and no window system, desktop menus or debug chatter.
-scratch=$(mktemp -d)
-export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-echo "== creating a Wine prefix"
-wineboot -i >/dev/null 2>&1
-
-# Input comes from files so Wine's PAUSE meets the end of input instead of waiting.
-echo "== playing every transcript case under Wine"
-scripts/play-transcripts.sh --windows wine "$exe"
+zip=build/packages/quorvale-$version-win64.zip
+echo "== the download, $zip"
+cpack --preset windows >/dev/null
+listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | sort | paste -sd' ')
+[ "$listing" = "LICENSE.txt README.txt THIRD-PARTY-LICENSES.txt quorvale.exe" ] ||
+  fail "the .zip holds: $listing"
+mkdir "$scratch/unzipped"
+(cd "$scratch/unzipped" && cmake -E tar xf "$OLDPWD/$zip")
+grep -q "winpthreads" "$scratch"/unzipped/*/THIRD-PARTY-LICENSES.txt ||
+  fail "THIRD-PARTY-LICENSES.txt does not carry the notices of winpthreads"
+for text in LICENSE.txt README.txt THIRD-PARTY-LICENSES.txt; do
+  file=$(echo "$scratch"/unzipped/*/"$text")
+  [ "$(grep -c $'\r$' "$file")" = "$(wc -l <"$file")" ] || fail "$text has a line end without CR"
+done
 
 echo "== playing in a console under Wine, as a player would"
-# Wine's command interpreter words its PAUSE prompt its own way.
+# The prefix the tests made; Wine's command interpreter words its PAUSE prompt its own way.
+export WINEPREFIX=$PWD/build/windows/tests/wine WINEDEBUG=-all
+unset DISPLAY WAYLAND_DISPLAY
 scripts/play-in-console.sh "wine $exe" "Press any key to continue..."
+wineserver -k 2>/dev/null || true
+echo "windows: 1 passed, 0 failed"

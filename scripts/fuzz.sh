@@ -4,15 +4,10 @@
 # the game's rules) fails the run and leaves the input that caused it in build/fuzz/findings.
 #
 #   scripts/fuzz.sh [SECONDS]    default 60
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 seconds=${1:-60}
-
-missing=()
-command -v clang++ >/dev/null || missing+=(clang)
-compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
-  missing+=(libclang-rt-dev)
-scripts/install-missing.sh "${missing[@]}"
+require clang++=clang ninja=ninja-build \
+  "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a=libclang-rt-dev"
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

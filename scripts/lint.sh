@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # Static checks, all required clean: clang-format, clang-tidy (rules in .clang-tidy) and
 # cppcheck over the project's own sources.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-
-missing=()
-for tool in clang-format clang-tidy cppcheck; do
-  command -v "$tool" >/dev/null || missing+=("$tool")
-done
-scripts/install-missing.sh "${missing[@]}"
+source "$(dirname "$0")/lib.sh"
+require clang-format=clang-format clang-tidy=clang-tidy cppcheck=cppcheck ninja=ninja-build
 
 mapfile -t sources < <(git ls-files -- '*.cpp' '*.h')
 mapfile -t translation_units < <(git ls-files -- '*.cpp')

@@ -9,8 +9,7 @@
 # COMMAND is run by the shell in the terminal, with this script's environment (for Wine:
 # `wine build/windows/quorvale.exe`, whose command interpreter's PAUSE says
 # "Press any key to continue..."). PAUSE_PROMPT is the pause's line, trailing blanks left out.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/lib.sh"
 command=$1
 pause_prompt=$2
 case_dir=tests/e2e/cases

@@ -2,18 +2,11 @@
 # Plays every transcript case with a built game: each tests/e2e/cases/NAME.in is fed to it,
 # and what it writes must be NAME.out, byte for byte, with exit status 0.
 #
-#   scripts/play-transcripts.sh [--windows] [LAUNCHER...] GAME
+#   scripts/play-transcripts.sh [LAUNCHER...] GAME
 #
-# LAUNCHER runs GAME where it cannot run alone: `wine`, `qemu-aarch64-static`, or
-# `chroot DIR` with GAME's path inside DIR. --windows is for a game built for Windows
-# (CR LF line ends, and its command interpreter's PAUSE after the transcript).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-windows=OFF
-if [ "${1:-}" = --windows ]; then
-  windows=ON
-  shift
-fi
+# For a packaged game; a build's own plays them under CTest. LAUNCHER runs GAME where it
+# cannot run alone: `qemu-aarch64-static`, or `chroot DIR` with GAME's path inside DIR.
+source "$(dirname "$0")/lib.sh"
 game=${!#}
 launcher=("${@:1:$#-1}")
 scratch=$(mktemp -d)
@@ -23,8 +16,8 @@ passed=0
 failed=0
 for input in tests/e2e/cases/*.in; do
   name=$(basename "$input" .in)
-  if cmake -DGAME="$game" "-DLAUNCHER=$(IFS=';'; echo "${launcher[*]}")" -DWINDOWS=$windows \
-    -DTIMEOUT=60 -DINPUT="$input" -DEXPECTED="tests/e2e/cases/$name.out" \
+  if cmake -DGAME="$game" "-DLAUNCHER=$(IFS=';'; echo "${launcher[*]}")" -DTIMEOUT=60 \
+    -DINPUT="$input" -DEXPECTED="tests/e2e/cases/$name.out" \
     -DACTUAL="$scratch/$name.actual" -P tests/e2e/check_transcript.cmake; then
     passed=$((passed + 1))
   else
