@@ -11,7 +11,7 @@
 #  - the amd64 .deb installed, played as /usr/games/quorvale, its manual page found, its
 #    desktop entry and AppStream metadata validated, a game played by the desktop entry's
 #    command in a terminal, and removed without a trace;
-#  - `cmake --install` into a scratch prefix.
+#  - `cmake --install` into a scratch prefix: the .deb's files, less Debian's own.
 # Tools it lacks are installed with apt-get, as root (Debian).
 source "$(dirname "$0")/lib.sh"
 require lintian=lintian man=man-db desktop-file-validate=desktop-file-utils \
@@ -19,6 +19,10 @@ require lintian=lintian man=man-db desktop-file-validate=desktop-file-utils \
 if dpkg -s quorvale >/dev/null 2>&1; then
   fail "quorvale is already installed here; not touching it"
 fi
+# play_transcripts [LAUNCHER...] GAME: every transcript case, played by a packaged game.
+play_transcripts() {
+  cmake "-DLAUNCHER=$(IFS=';'; echo "${*:1:$#-1}")" "-DGAME=${!#}" -P tests/e2e/check_transcript.cmake
+}
 
 echo "== building every package"
 scripts/build-packages.sh >/dev/null
@@ -49,7 +53,7 @@ trap cleanup EXIT
 
 echo "== every transcript case, with each Linux package's game"
 dpkg-deb -x "$deb_arm64" "$scratch/arm64"
-scripts/play-transcripts.sh qemu-aarch64-static "$scratch/arm64/usr/games/quorvale"
+play_transcripts qemu-aarch64-static "$scratch/arm64/usr/games/quorvale"
 for archive in "$tarball" "$tarball_aarch64"; do
   mkdir -p "$scratch/unpacked"
   tar -xzf "$archive" --strip-components=1 -C "$scratch/unpacked"
@@ -61,9 +65,9 @@ for archive in "$tarball" "$tarball_aarch64"; do
   if [ "$archive" = "$tarball" ]; then
     mkdir "$scratch/empty-root"  # nothing in it but the game: no C library, no loader
     cp "$game" "$scratch/empty-root/"
-    scripts/play-transcripts.sh chroot "$scratch/empty-root" /quorvale
+    play_transcripts chroot "$scratch/empty-root" /quorvale
   else
-    scripts/play-transcripts.sh qemu-aarch64-static "$game"
+    play_transcripts qemu-aarch64-static "$game"
   fi
   rm -rf "$scratch/unpacked"
 done
@@ -92,7 +96,7 @@ readme_commands() {
 bash -euo pipefail -c "$(grep '^sudo tar -xzf quorvale' README.md | readme_commands)"
 [ "$(folders)" = "$before" ] || fail "installing changed folders that were there:
 $(diff <(echo "$before") <(folders))"
-scripts/play-transcripts.sh "$prefix/games/quorvale" >/dev/null
+play_transcripts "$prefix/games/quorvale" >/dev/null
 bash -euo pipefail -c "$(sed -n '/^tar -tzf quorvale/,/rmdir/p' README.md | readme_commands)"
 # Left: the folders that were there, and empty folders of the icon theme, which every
 # icon shares.
@@ -103,23 +107,18 @@ left=$(find "$prefix" -mindepth 1 -not \( -path "$prefix/share/icons/hicolor/*" 
 (cd "$prefix" && stat -c '%n %a %U:%G' "${existing[@]}") | diff - <(head -n ${#existing[@]} <<<"$before") ||
   fail "removing changed folders that were there"
 
-echo "== cmake --install into a scratch prefix"
+echo "== cmake --install into a scratch prefix: the .deb's files, less Debian's own"
 cmake --install build/release --prefix "$scratch/usr" >/dev/null
-desktop_id=invalid.quorvale.Quorvale
-for file in games/quorvale share/man/man6/quorvale.6.gz share/doc/quorvale/copyright \
-  share/applications/$desktop_id.desktop share/metainfo/$desktop_id.metainfo.xml \
-  share/icons/hicolor/scalable/apps/quorvale.svg share/icons/hicolor/48x48/apps/quorvale.png; do
-  [ -f "$scratch/usr/$file" ] || fail "cmake --install left out $file"
-done
-[ ! -e "$scratch/usr/share/doc/quorvale/changelog.Debian.gz" ] ||
-  fail "cmake --install put in the Debian changelog"
+diff <(cd "$scratch" && find usr -type f | sort) <(dpkg-deb -c "$deb" | awk '/^-/ { print substr($6, 3) }' |
+  grep -v -e changelog.Debian.gz -e lintian/overrides | sort) || fail "cmake --install differs so"
 
 echo "== installing the .deb, playing and removing"
 dpkg -i "$deb" >/dev/null
-scripts/play-transcripts.sh /usr/games/quorvale
+play_transcripts /usr/games/quorvale
 echo "manual page: $(man -w 6 quorvale)"
 
 echo "== the desktop entry and AppStream metadata, as installed"
+desktop_id=invalid.quorvale.Quorvale
 entry=/usr/share/applications/$desktop_id.desktop
 report=$(desktop-file-validate "$entry" 2>&1)
 [ -z "$report" ] || fail "$report"

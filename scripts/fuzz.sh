@@ -17,14 +17,11 @@ corpus=build/fuzz/corpus
 findings=build/fuzz/findings
 mkdir -p "$corpus" "$findings"
 rm -f "$findings"/*
-status=0
-build/fuzz/tests/fuzz/quorvale_fuzz -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
-  -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" tests/fuzz/corpus \
-  >build/fuzz/log 2>&1 || status=$?
-grep -E "^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb" build/fuzz/log || true
-if [ "$status" -ne 0 ]; then
+if ! build/fuzz/tests/fuzz/quorvale_fuzz -max_total_time="$seconds" -timeout=10 \
+  -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" \
+  tests/fuzz/corpus >build/fuzz/log 2>&1; then
   tail -40 build/fuzz/log
-  echo "fuzz: 0 passed, 1 failed (finding in $findings)"
-  exit 1
+  fail "fuzz: 0 passed, 1 failed (finding in $findings)"
 fi
+grep -E "^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb" build/fuzz/log || true
 echo "fuzz: 1 passed, 0 failed ($seconds s)"

@@ -31,14 +31,18 @@ screen() {
   console capture-pane -p -J -t game | sed 's/[[:space:]]*$//' |
     awk '{ row[NR] = $0 } NF { last = NR } END { for (i = 1; i <= last; i++) print row[i] }'
 }
-wait_for_last_line() {
+# Up to 30 s for a command to succeed.
+within_30s() {
   for _ in $(seq 300); do
-    [ "$(screen | tail -n 1)" = "$1" ] && return 0
+    "$@" && return 0
     sleep 0.1
   done
-  echo "the console never showed \"$1\" on its last line; it shows:" >&2
-  screen >&2
   return 1
+}
+last_line_is() { [ "$(screen | tail -n 1)" = "$1" ]; }
+wait_for_last_line() {
+  within_30s last_line_is "$1" ||
+    fail "the console never showed \"$1\" on its last line; it shows:"$'\n'"$(screen)"
 }
 
 console new-session -d -s game -x 100 -y 50 "$command; echo \$? >'$scratch/status'"
@@ -47,13 +51,9 @@ for i in "${!prompts[@]}"; do
   console send-keys -t game -l "${answers[$i]}"
   console send-keys -t game Enter
 done
-
 wait_for_last_line "$pause_prompt"
 sleep 1
-if [ -e "$scratch/status" ]; then
-  echo "the pause did not wait for a key" >&2
-  exit 1
-fi
+[ ! -e "$scratch/status" ] || fail "the pause did not wait for a key"
 
 # What the player saw: the transcript, each answer echoed on the line after its prompt.
 screen | sed '$d' >"$scratch/screen"
@@ -65,13 +65,7 @@ awk -v p1="${prompts[0]}" -v p2="${prompts[1]}" -v p3="${prompts[2]}" '
 cmake -DEXPECTED="$scratch/expected" -DACTUAL="$scratch/screen" -P tests/e2e/check_transcript.cmake
 
 console send-keys -t game k
-for _ in $(seq 300); do
-  [ -s "$scratch/status" ] && break
-  sleep 0.1
-done
+within_30s test -s "$scratch/status" || true
 status=$(cat "$scratch/status" 2>/dev/null || echo "none: still running")
-if [ "$status" != 0 ]; then
-  echo "a key at the pause should end the game with status 0; it gave $status" >&2
-  exit 1
-fi
+[ "$status" = 0 ] || fail "a key at the pause should end the game with status 0; it gave $status"
 echo "console: 1 passed, 0 failed"

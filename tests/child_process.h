@@ -15,54 +15,50 @@ namespace quorvale::testing {
 using std::chrono::milliseconds;
 
 // An open file descriptor, closed when it goes: a constructor that throws half-way leaks none.
-class Descriptor {
- public:
-  Descriptor() = default;
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    reset();
-  }
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+struct Descriptor {
+  explicit Descriptor(int opened = -1) : fd(opened) {}
+  Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
   Descriptor& operator=(Descriptor&& other) noexcept {
-    reset(std::exchange(other.fd_, -1));
+    std::swap(fd, other.fd);
     return *this;
   }
-  int get() const {
-    return fd_;
+  ~Descriptor() {
+    if (fd >= 0)
+      close(fd);
   }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
+  int fd;
 };
 
-// The built game run as a child process, talked to through pipes or a pseudo-terminal.
-// Every wait is bounded, so a game that hangs fails its test instead of stalling it.
+// The built game, or a shell, run as a child process. Every wait is bounded, so a game that
+// hangs fails its test instead of stalling it; a child still running at the end is killed.
 class ChildProcess {
  public:
-  enum class Console { kPipes, kTerminal };
-
-  ChildProcess(const char* program, Console console)
-      : ChildProcess(std::vector<std::string>{program}, console) {}
+  // Its standard input and output: pipes from and to the test; a pseudo-terminal, its
+  // controlling one in a session of its own; or the files at `input` and `output`, each closed
+  // where its path is null.
+  enum class Console { kPipes, kTerminal, kFiles };
   // `command` is the program's path followed by its arguments.
-  ChildProcess(const std::vector<std::string>& command, Console console);
-  ~ChildProcess();  // kills and reaps a child that is still running
+  ChildProcess(const std::vector<std::string>& command, Console console,
+               const char* input = nullptr, const char* output = nullptr);
+  ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   void write(std::string_view bytes) const;
-  void close_input();   // pipes only: the game's standard input reaches its end
-  void close_output();  // pipes only: the reader of the game's standard output goes away
+  void close_input() {  // the game's standard input reaches its end (pipes)
+    to_child_ = Descriptor();
+  }
+  void close_output() {  // the reader of the game's standard output goes away (pipes)
+    from_child_ = Descriptor();
+  }
 
-  // Collects output until it ends with `text`; false if that takes longer than `timeout`.
-  bool read_until(std::string_view text, milliseconds timeout);
+  // Collects output until it ends with `text`, which must come after the first `from` bytes;
+  // false if that takes longer than `timeout`.
+  bool read_until(std::string_view text, milliseconds timeout, std::size_t from = 0);
   // The same, but `text` must come anew, as a shell's next prompt after its last one.
-  bool read_until_next(std::string_view text, milliseconds timeout);
+  bool read_until_next(std::string_view text, milliseconds timeout) {
+    return read_until(text, timeout, output_.size());
+  }
   // Collects output until the game closes it; false on timeout.
   bool read_to_end(milliseconds timeout);
   const std::string& output() const {
@@ -71,32 +67,24 @@ class ChildProcess {
 
   // The raw wait status once the child has ended, or nothing if it is still running then.
   std::optional<int> wait_for_exit(milliseconds timeout);
-
-  // The pseudo-terminal's side the game sees; valid only for Console::kTerminal.
+  // The pseudo-terminal's side the game sees, held open by the test (Console::kTerminal).
   int terminal_fd() const {
-    return terminal_.get();
+    return terminal_.fd;
   }
   pid_t pid() const {
     return pid_;
   }
 
  private:
-  using Clock = std::chrono::steady_clock;
   enum class Read { kData, kEnd, kTimeout };
-  Read read_some(Clock::time_point deadline);
-  bool read_until_after(std::size_t from, std::string_view text, milliseconds timeout);
+  Read read_some(std::chrono::steady_clock::time_point deadline);
 
   Descriptor to_child_;
   Descriptor from_child_;
-  Descriptor terminal_;  // the terminal's game side, held open by the test
+  Descriptor terminal_;
   pid_t pid_ = -1;
   std::string output_;
-  bool reaped_ = false;
+  std::optional<int> status_;  // once reaped
 };
-
-// Runs `program` to its end with standard input and output opened from the given paths, or
-// closed where a path is null. The raw wait status, or nothing if it ran past `timeout`.
-std::optional<int> run_redirected(const char* program, const char* input_path,
-                                  const char* output_path, milliseconds timeout);
 
 }  // namespace quorvale::testing

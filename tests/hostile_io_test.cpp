@@ -53,7 +53,8 @@ TEST_F(HostileIo, BrokenStandardStreamsStillEndWithStatusZero) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto status = run_redirected(QUORVALE_GAME, c.input, c.output, 10s);
+    ChildProcess game({QUORVALE_GAME}, ChildProcess::Console::kFiles, c.input, c.output);
+    const auto status = game.wait_for_exit(10s);
     EXPECT_TRUE(exited_zero(status)) << "wait status " << status.value_or(-1);
     if (c.expected_case != nullptr) {
       const std::string written = read_file(output);
@@ -66,8 +67,9 @@ TEST_F(HostileIo, BrokenStandardStreamsStillEndWithStatusZero) {
 TEST_F(HostileIo, StoresAndWritesAHugeFirstNameWhole) {
   const std::string name(64u << 20, 'q');
   std::ofstream(scratch_ + "/in", std::ios::binary) << name << "\nLee\n2\n";
-  const auto status =
-      run_redirected(QUORVALE_GAME, (scratch_ + "/in").c_str(), (scratch_ + "/out").c_str(), 120s);
+  ChildProcess game({QUORVALE_GAME}, ChildProcess::Console::kFiles, (scratch_ + "/in").c_str(),
+                    (scratch_ + "/out").c_str());
+  const auto status = game.wait_for_exit(120s);
   ASSERT_TRUE(exited_zero(status)) << "wait status " << status.value_or(-1);
 
   std::string expected = case_file("three_lines", ".out");

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 // Each answer is written only once its prompt has reached the pipe, as a player would; a
 // prompt left in a buffer would make this time out.
 TEST(GameOverPipes, EachPromptArrivesBeforeTheGameWaitsForItsAnswer) {
-  ChildProcess game(QUORVALE_GAME, ChildProcess::Console::kPipes);
+  ChildProcess game({QUORVALE_GAME}, ChildProcess::Console::kPipes);
   const struct {
     const char* prompt_end;
     const char* answer;
@@ -32,7 +32,7 @@ TEST(GameOverPipes, EachPromptArrivesBeforeTheGameWaitsForItsAnswer) {
 
 // `quorvale < answers | head -3`: writes after the reader has gone fail quietly.
 TEST(GameOverPipes, ExitsZeroWhenTheReaderHasGone) {
-  ChildProcess game(QUORVALE_GAME, ChildProcess::Console::kPipes);
+  ChildProcess game({QUORVALE_GAME}, ChildProcess::Console::kPipes);
   game.close_output();
   game.write("Ann\nLee\n2\n");
   game.close_input();

@@ -101,7 +101,7 @@ TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + ", signal " + std::to_string(c.signal_number));
-    ChildProcess game(QUORVALE_GAME, ChildProcess::Console::kTerminal);
+    ChildProcess game({QUORVALE_GAME}, ChildProcess::Console::kTerminal);
     termios before{};
     ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before));
     if (c.typed != nullptr) {

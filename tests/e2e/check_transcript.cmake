@@ -14,6 +14,40 @@
 #
 # Without GAME and INPUT, ACTUAL is a transcript recorded elsewhere (a console's screen)
 # and is only compared.
+#
+#   cmake -DGAME=<exe> [-DLAUNCHER=chroot;<dir>] -P check_transcript.cmake
+#
+# With GAME but no INPUT, every case in cases/ is played, as above, and counted: this is how
+# the package checks play a packaged game (a build's own are CTest's tests).
+
+if(DEFINED GAME AND NOT DEFINED INPUT)
+  string(RANDOM LENGTH 12 scratch)
+  set(scratch /tmp/quorvale-transcripts-${scratch})
+  file(MAKE_DIRECTORY ${scratch})
+  file(GLOB inputs ${CMAKE_CURRENT_LIST_DIR}/cases/*.in)
+  set(failed "")
+  foreach(input IN LISTS inputs)
+    get_filename_component(case ${input} NAME_WE)
+    execute_process(COMMAND ${CMAKE_COMMAND} -DGAME=${GAME} "-DLAUNCHER=${LAUNCHER}" -DTIMEOUT=60
+      -DINPUT=${input} -DEXPECTED=${CMAKE_CURRENT_LIST_DIR}/cases/${case}.out
+      -DACTUAL=${scratch}/${case} -P ${CMAKE_CURRENT_LIST_FILE} RESULT_VARIABLE status)
+    if(NOT status STREQUAL "0")
+      list(APPEND failed ${case})
+    endif()
+  endforeach()
+  file(REMOVE_RECURSE ${scratch})
+  list(LENGTH inputs played)
+  list(LENGTH failed failures)
+  math(EXPR passed "${played} - ${failures}")
+  list(JOIN LAUNCHER " " launcher)
+  string(STRIP "${launcher} ${GAME}" command)
+  message(STATUS "transcripts of ${command}: ${passed} passed, ${failures} failed")
+  if(failures OR NOT played)
+    list(JOIN failed " " failed)
+    message(FATAL_ERROR "failed: ${failed}")
+  endif()
+  return()
+endif()
 
 foreach(var EXPECTED ACTUAL)
   if(NOT DEFINED ${var})
