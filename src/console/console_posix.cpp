@@ -147,8 +147,9 @@ bool output_is_the_terminal() {
 }
 
 // Holds the terminal in single-key, no-echo mode for its lifetime and puts the player's
-// settings back on every way out: scope exit, a signal that ends the process, and a stop
-// (taking single-key mode again when continued).
+// settings back on every way out it can see: scope exit, the signals that end a wait (Ctrl-C,
+// Ctrl-\, kill, hang-up), and a stop (taking single-key mode again when continued). SIGKILL
+// and a crash cannot be seen; `stty sane` mends the terminal after them.
 class KeyPressMode {
  public:
   explicit KeyPressMode(const termios& saved) {
