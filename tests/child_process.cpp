@@ -49,10 +49,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, Console cons
     int ends[2][2];
     if (pipe2(ends[0], O_CLOEXEC) != 0)
       fail("pipe2");
-    std::tie(game_input, to_child_) = std::pair(Descriptor(ends[0][0]), Descriptor(ends[0][1]));
+    game_input = Descriptor(ends[0][0]);
+    to_child_ = Descriptor(ends[0][1]);
     if (pipe2(ends[1], O_CLOEXEC) != 0)
       fail("pipe2");
-    std::tie(from_child_, game_output) = std::pair(Descriptor(ends[1][0]), Descriptor(ends[1][1]));
+    from_child_ = Descriptor(ends[1][0]);
+    game_output = Descriptor(ends[1][1]);
   }
   posix_spawn_file_actions_t streams;
   posix_spawn_file_actions_init(&streams);
