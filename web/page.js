@@ -2,13 +2,18 @@
 // a fresh instance of the game's module, as starting the program again would be: its own
 // memory, defaults and fate, nothing carried over from the last. The WebAssembly is compiled
 // once, so another game needs no network.
-import createQuorvale from './quorvale.js';
-import { GameTerminal, MAX_PASTE } from './terminal.js';
+//
+// It is the last part of the page's script, after the game's JavaScript (createQuorvale)
+// and the terminal (terminal.js), and runs as soon as that script is in.
 
 const state = document.documentElement.dataset; // what the page is doing, for its tests too
 const playAgain = document.getElementById('play-again');
 const share = document.getElementById('share');
 const status = document.getElementById('status');
+
+// Where the game cannot run at all (the page opened from disk, a browser without
+// WebAssembly), the head's script fetched nothing, and says why once the page has loaded.
+const canStart = Boolean(window.quorvaleWasm);
 
 // Each game's instance, made ahead: the first one while the terminal is set up.
 function makeGame() {
@@ -20,7 +25,7 @@ function makeGame() {
     },
   }));
 }
-let nextGame = makeGame();
+let nextGame = canStart && makeGame();
 
 const xterm = new window.Terminal({
   screenReaderMode: true, // the text also goes to an off-screen live region
@@ -202,6 +207,8 @@ window.quorvale = {
   xterm, fit, maxPaste: MAX_PASTE, transcript: () => terminal?.transcript() ?? '',
 };
 
-// Set only now: if anything above failed, the page's own check says what went wrong.
-state.game = 'loading';
-playOneGame().catch(fail);
+// Set only now: if anything above failed, the head's check says what went wrong.
+if (canStart) {
+  state.game = 'loading';
+  playOneGame().catch(fail);
+}

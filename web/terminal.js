@@ -8,277 +8,283 @@
 //
 // One GameTerminal serves one game; the game's I/O calls (game_io.js) use read, write and
 // waitForKey. It also keeps what the game wrote, byte for byte, for the page and its tests.
+// The page (page.js, after this in the page's script) gets GameTerminal and MAX_PASTE; the
+// rest stays in here.
 
-const END_OF_INPUT = null;
-const encoder = new TextEncoder();
+const { GameTerminal, MAX_PASTE } = (() => {
+  const END_OF_INPUT = null;
+  const encoder = new TextEncoder();
 
-const INTERRUPT = { '\x03': { status: 130, echo: '^C' }, '\x1c': { status: 131, echo: '^\\' } };
-const IGNORED = new Set(['\x1a', '\x13', '\x11']); // Ctrl-Z, Ctrl-S, Ctrl-Q
-const END_OF_FILE = '\x04';
-const ERASE = new Set(['\x7f', '\b']);
-const KILL = '\x15';
-const WORD_ERASE = '\x17';
-const REPRINT = '\x12';
-const LITERAL_NEXT = '\x16';
-const LINE_END = new Set(['\r', '\n']); // a typed carriage return is a line end, as at a console
-const CONTROL = /[\x00-\x1f\x7f]/g;
-// The most a paste may hold. Four million letters echoed and written three times over keep
-// the page busy for some ten seconds; more would look hung. A bigger paste is refused whole,
-// and the page says so.
-export const MAX_PASTE = 4 << 20;
+  const INTERRUPT = { '\x03': { status: 130, echo: '^C' }, '\x1c': { status: 131, echo: '^\\' } };
+  const IGNORED = new Set(['\x1a', '\x13', '\x11']); // Ctrl-Z, Ctrl-S, Ctrl-Q
+  const END_OF_FILE = '\x04';
+  const ERASE = new Set(['\x7f', '\b']);
+  const KILL = '\x15';
+  const WORD_ERASE = '\x17';
+  const REPRINT = '\x12';
+  const LITERAL_NEXT = '\x16';
+  const LINE_END = new Set(['\r', '\n']); // a typed carriage return is a line end, as at a console
+  const CONTROL = /[\x00-\x1f\x7f]/g;
+  // The most a paste may hold. Four million letters echoed and written three times over keep
+  // the page busy for some ten seconds; more would look hung. A bigger paste is refused whole,
+  // and the page says so.
+  const MAX_PASTE = 4 << 20;
 
-// Cells a character takes on screen: two for the wide letters of East Asian scripts and for
-// emoji, none for a combining mark or a control character (echoed as ^X, two letters).
-function widthOf(code) {
-  if (code < 0x20 || code === 0x7f || (code >= 0x300 && code < 0x370)) return 0;
-  const wide = [[0x1100, 0x115f], [0x2e80, 0xa4cf], [0xac00, 0xd7a3], [0xf900, 0xfaff],
-    [0xfe30, 0xfe4f], [0xff00, 0xff60], [0xffe0, 0xffe6], [0x1f300, 0x1f64f],
-    [0x1f900, 0x1f9ff], [0x20000, 0x3fffd]];
-  return wide.some(([first, last]) => code >= first && code <= last) ? 2 : 1;
-}
-
-// The column after `text` from `column`, with tab stops every eight columns.
-function columnAfter(text, column) {
-  for (const character of text) {
-    const code = character.codePointAt(0);
-    column = code === 9 ? column + 8 - (column % 8) : column + widthOf(code);
-  }
-  return column;
-}
-
-const echoed = (text) => text.replace(CONTROL, (c) => (c === '\t' ? c : c === '\x7f' ? '^?'
-  : `^${String.fromCharCode(c.charCodeAt(0) + 64)}`));
-
-// The last character of a non-empty text, a letter outside the BMP as one.
-const lastCharacter = (text) =>
-  (text.length > 1 && text.codePointAt(text.length - 2) > 0xffff ? text.slice(-2) : text.slice(-1));
-
-// Bytes as a string of one character a byte, which the tests read back as they were.
-function bytesAsText(bytes) {
-  let text = '';
-  for (let at = 0; at < bytes.length; at += 8192) {
-    text += String.fromCharCode(...bytes.subarray(at, at + 8192));
-  }
-  return text;
-}
-
-export class GameTerminal {
-  // `events.onWaiting` hears 'line' or 'key' once the screen shows all the game wrote before
-  // it began to wait for that, and '' when the wait ends; `events.onInterrupt` hears the exit
-  // status of a game ended by Ctrl-C or Ctrl-\; `events.onRefused` the length of a paste too
-  // long to take.
-  constructor(xterm, events) {
-    this.xterm = xterm;
-    this.events = events;
-    this.chunks = []; // sent lines (Uint8Array) and END_OF_INPUT, in the order typed
-    this.line = ''; // the line being typed
-    this.lineColumn = 0; // where on screen its echo starts
-    this.column = 0; // where the cursor is, as far as what we wrote says
-    this.literalNext = false;
-    this.ended = false; // the input has ended: every read returns nothing
-    this.over = false; // the game has ended: nothing typed goes anywhere
-    this.wake = null; // the pending read, or wait for a key
-    this.waitingForKey = false;
-    this.written = [];
-    this.decoder = new TextDecoder();
-    this.inFlight = 0; // writes xterm.js has not put on screen yet
-    this.caughtUp = [];
-    this.subscription = xterm.onData((data) => this.receive(data));
+  // Cells a character takes on screen: two for the wide letters of East Asian scripts and for
+  // emoji, none for a combining mark or a control character (echoed as ^X, two letters).
+  function widthOf(code) {
+    if (code < 0x20 || code === 0x7f || (code >= 0x300 && code < 0x370)) return 0;
+    const wide = [[0x1100, 0x115f], [0x2e80, 0xa4cf], [0xac00, 0xd7a3], [0xf900, 0xfaff],
+      [0xfe30, 0xfe4f], [0xff00, 0xff60], [0xffe0, 0xffe6], [0x1f300, 0x1f64f],
+      [0x1f900, 0x1f9ff], [0x20000, 0x3fffd]];
+    return wide.some(([first, last]) => code >= first && code <= last) ? 2 : 1;
   }
 
-  // What a key press, a paste or an on-screen keyboard typed.
-  receive(data) {
-    if (this.over) return;
-    if (data.length > MAX_PASTE) {
-      this.events.onRefused(data.length);
-      return;
+  // The column after `text` from `column`, with tab stops every eight columns.
+  function columnAfter(text, column) {
+    for (const character of text) {
+      const code = character.codePointAt(0);
+      column = code === 9 ? column + 8 - (column % 8) : column + widthOf(code);
     }
-    if (this.waitingForKey) {
-      this.answerPause(data);
-      return;
-    }
-    let from = 0;
-    for (const match of data.matchAll(CONTROL)) {
-      this.type(data.slice(from, match.index));
-      from = match.index + 1;
-      if (!this.control(match[0])) return;
-    }
-    this.type(data.slice(from));
+    return column;
   }
 
-  // At the pause any key goes, but those the page keeps for itself; the key is not echoed.
-  answerPause(data) {
-    const key = data[0];
-    if (INTERRUPT[key]) {
-      this.interrupt(key);
-    } else if (!IGNORED.has(key)) {
+  const echoed = (text) => text.replace(CONTROL, (c) => (c === '\t' ? c : c === '\x7f' ? '^?'
+    : `^${String.fromCharCode(c.charCodeAt(0) + 64)}`));
+
+  // The last character of a non-empty text, a letter outside the BMP as one.
+  const lastCharacter = (text) => (text.length > 1 && text.codePointAt(text.length - 2) > 0xffff
+    ? text.slice(-2) : text.slice(-1));
+
+  // Bytes as a string of one character a byte, which the tests read back as they were.
+  function bytesAsText(bytes) {
+    let text = '';
+    for (let at = 0; at < bytes.length; at += 8192) {
+      text += String.fromCharCode(...bytes.subarray(at, at + 8192));
+    }
+    return text;
+  }
+
+  class GameTerminal {
+    // `events.onWaiting` hears 'line' or 'key' once the screen shows all the game wrote before
+    // it began to wait for that, and '' when the wait ends; `events.onInterrupt` hears the exit
+    // status of a game ended by Ctrl-C or Ctrl-\; `events.onRefused` the length of a paste too
+    // long to take.
+    constructor(xterm, events) {
+      this.xterm = xterm;
+      this.events = events;
+      this.chunks = []; // sent lines (Uint8Array) and END_OF_INPUT, in the order typed
+      this.line = ''; // the line being typed
+      this.lineColumn = 0; // where on screen its echo starts
+      this.column = 0; // where the cursor is, as far as what we wrote says
+      this.literalNext = false;
+      this.ended = false; // the input has ended: every read returns nothing
+      this.over = false; // the game has ended: nothing typed goes anywhere
+      this.wake = null; // the pending read, or wait for a key
       this.waitingForKey = false;
-      this.wakeUp();
+      this.written = [];
+      this.decoder = new TextDecoder();
+      this.inFlight = 0; // writes xterm.js has not put on screen yet
+      this.caughtUp = [];
+      this.subscription = xterm.onData((data) => this.receive(data));
     }
-  }
 
-  // One control character; false once the game has ended.
-  control(c) {
-    if (this.literalNext) {
-      this.type(c);
-    } else if (INTERRUPT[c]) {
-      this.interrupt(c);
-      return false;
-    } else if (LINE_END.has(c)) {
-      this.newLine();
-      this.send(this.line + '\n');
-    } else if (c === END_OF_FILE) {
-      this.send(this.line);
-    } else if (ERASE.has(c)) {
-      this.erase(1);
-    } else if (c === KILL) {
-      this.erase([...this.line].length);
-    } else if (c === WORD_ERASE) {
-      this.erase([...this.line.match(/[^ \t]*[ \t]*$/)[0]].length);
-    } else if (c === REPRINT) {
-      this.newLine('^R');
-      this.lineColumn = 0;
-      this.echo(echoed(this.line));
-    } else if (c === LITERAL_NEXT) {
-      this.literalNext = true;
-      this.show('^\b');
-    } else if (!IGNORED.has(c)) {
-      this.type(c);
+    // What a key press, a paste or an on-screen keyboard typed.
+    receive(data) {
+      if (this.over) return;
+      if (data.length > MAX_PASTE) {
+        this.events.onRefused(data.length);
+        return;
+      }
+      if (this.waitingForKey) {
+        this.answerPause(data);
+        return;
+      }
+      let from = 0;
+      for (const match of data.matchAll(CONTROL)) {
+        this.type(data.slice(from, match.index));
+        from = match.index + 1;
+        if (!this.control(match[0])) return;
+      }
+      this.type(data.slice(from));
     }
-    return true;
-  }
 
-  type(text) {
-    if (text === '') return;
-    this.literalNext = false; // taken, if it was waiting
-    if (this.line === '') this.lineColumn = this.column;
-    this.line += text;
-    this.echo(echoed(text));
-  }
-
-  // Takes back the last `count` characters of the line from it and from the screen.
-  erase(count) {
-    for (let i = 0; i < count && this.line !== ''; i++) {
-      const last = lastCharacter(this.line);
-      this.line = this.line.slice(0, -last.length);
-      if (last === '\t') {
-        const from = columnAfter(echoed(this.line), this.lineColumn);
-        this.moveBack(columnAfter('\t', from) - from, '\b');
-      } else {
-        this.moveBack(columnAfter(echoed(last), 0), '\b \b');
+    // At the pause any key goes, but those the page keeps for itself; the key is not echoed.
+    answerPause(data) {
+      const key = data[0];
+      if (INTERRUPT[key]) {
+        this.interrupt(key);
+      } else if (!IGNORED.has(key)) {
+        this.waitingForKey = false;
+        this.wakeUp();
       }
     }
-  }
 
-  moveBack(cells, step) {
-    this.column -= cells;
-    this.show(step.repeat(cells));
-  }
+    // One control character; false once the game has ended.
+    control(c) {
+      if (this.literalNext) {
+        this.type(c);
+      } else if (INTERRUPT[c]) {
+        this.interrupt(c);
+        return false;
+      } else if (LINE_END.has(c)) {
+        this.newLine();
+        this.send(this.line + '\n');
+      } else if (c === END_OF_FILE) {
+        this.send(this.line);
+      } else if (ERASE.has(c)) {
+        this.erase(1);
+      } else if (c === KILL) {
+        this.erase([...this.line].length);
+      } else if (c === WORD_ERASE) {
+        this.erase([...this.line.match(/[^ \t]*[ \t]*$/)[0]].length);
+      } else if (c === REPRINT) {
+        this.newLine('^R');
+        this.lineColumn = 0;
+        this.echo(echoed(this.line));
+      } else if (c === LITERAL_NEXT) {
+        this.literalNext = true;
+        this.show('^\b');
+      } else if (!IGNORED.has(c)) {
+        this.type(c);
+      }
+      return true;
+    }
 
-  // The line goes to the game; an empty one, from Ctrl-D, is the end of the input.
-  send(text) {
-    this.chunks.push(text === '' ? END_OF_INPUT : encoder.encode(text));
-    this.line = '';
-    this.wakeUp();
-  }
+    type(text) {
+      if (text === '') return;
+      this.literalNext = false; // taken, if it was waiting
+      if (this.line === '') this.lineColumn = this.column;
+      this.line += text;
+      this.echo(echoed(text));
+    }
 
-  interrupt(key) {
-    this.newLine(INTERRUPT[key].echo);
-    this.over = true;
-    this.wake = null;
-    this.events.onWaiting('');
-    this.events.onInterrupt(INTERRUPT[key].status);
-  }
+    // Takes back the last `count` characters of the line from it and from the screen.
+    erase(count) {
+      for (let i = 0; i < count && this.line !== ''; i++) {
+        const last = lastCharacter(this.line);
+        this.line = this.line.slice(0, -last.length);
+        if (last === '\t') {
+          const from = columnAfter(echoed(this.line), this.lineColumn);
+          this.moveBack(columnAfter('\t', from) - from, '\b');
+        } else {
+          this.moveBack(columnAfter(echoed(last), 0), '\b \b');
+        }
+      }
+    }
 
-  // Echoes typed text, which holds no line end or backspace.
-  echo(text) {
-    this.column = columnAfter(text, this.column);
-    this.show(text);
-  }
+    moveBack(cells, step) {
+      this.column -= cells;
+      this.show(step.repeat(cells));
+    }
 
-  newLine(before = '') {
-    this.column = 0;
-    this.show(`${before}\n`);
-  }
+    // The line goes to the game; an empty one, from Ctrl-D, is the end of the input.
+    send(text) {
+      this.chunks.push(text === '' ? END_OF_INPUT : encoder.encode(text));
+      this.line = '';
+      this.wakeUp();
+    }
 
-  // Puts text or bytes on screen; `drained` says when they are there.
-  show(data) {
-    this.inFlight += 1;
-    this.xterm.write(data, () => {
-      this.inFlight -= 1;
-      if (this.inFlight === 0) this.caughtUp.splice(0).forEach((resolve) => resolve());
-    });
-  }
-
-  wakeUp() {
-    const wake = this.wake;
-    this.wake = null;
-    if (wake) {
+    interrupt(key) {
+      this.newLine(INTERRUPT[key].echo);
+      this.over = true;
+      this.wake = null;
       this.events.onWaiting('');
-      wake();
+      this.events.onInterrupt(INTERRUPT[key].status);
+    }
+
+    // Echoes typed text, which holds no line end or backspace.
+    echo(text) {
+      this.column = columnAfter(text, this.column);
+      this.show(text);
+    }
+
+    newLine(before = '') {
+      this.column = 0;
+      this.show(`${before}\n`);
+    }
+
+    // Puts text or bytes on screen; `drained` says when they are there.
+    show(data) {
+      this.inFlight += 1;
+      this.xterm.write(data, () => {
+        this.inFlight -= 1;
+        if (this.inFlight === 0) this.caughtUp.splice(0).forEach((resolve) => resolve());
+      });
+    }
+
+    wakeUp() {
+      const wake = this.wake;
+      this.wake = null;
+      if (wake) {
+        this.events.onWaiting('');
+        wake();
+      }
+    }
+
+    // Said once the screen shows all the game wrote before it began to wait, and only if the
+    // wait has not ended by then.
+    waitFor(what) {
+      const waiting = new Promise((resolve) => (this.wake = resolve));
+      const wake = this.wake;
+      this.drained().then(() => {
+        if (this.wake === wake) this.events.onWaiting(what);
+      });
+      return waiting;
+    }
+
+    // Settles when everything written so far is on the screen.
+    drained() {
+      if (this.inFlight === 0) return Promise.resolve();
+      return new Promise((resolve) => this.caughtUp.push(resolve));
+    }
+
+    // At most `capacity` bytes of what has been sent, waiting for a line if there is none.
+    // Once the input has ended, every read returns nothing at once.
+    async read(capacity) {
+      while (!this.ended && this.chunks.length === 0) {
+        await this.waitFor('line');
+      }
+      if (this.ended || this.chunks[0] === END_OF_INPUT) {
+        this.ended = true;
+        return new Uint8Array(0);
+      }
+      const line = this.chunks[0];
+      if (line.length <= capacity) {
+        this.chunks.shift();
+        return line;
+      }
+      this.chunks[0] = line.subarray(capacity);
+      return line.subarray(0, capacity);
+    }
+
+    write(bytes) {
+      this.written.push(bytes);
+      const text = this.decoder.decode(bytes, { stream: true });
+      const lineEnd = text.lastIndexOf('\n');
+      this.column = columnAfter(text.slice(lineEnd + 1), lineEnd < 0 ? this.column : 0);
+      this.show(bytes);
+    }
+
+    // One key, unechoed, pressed after this call: what was typed before does not count.
+    waitForKey() {
+      this.chunks = [];
+      this.line = '';
+      this.waitingForKey = true;
+      return this.waitFor('key');
+    }
+
+    // Everything the game has written, one character a byte, for the tests.
+    transcript() {
+      return this.written.map(bytesAsText).join('');
+    }
+
+    // Nothing typed reaches the game from here on.
+    dispose() {
+      this.over = true;
+      this.subscription.dispose();
     }
   }
 
-  // Said once the screen shows all the game wrote before it began to wait, and only if the
-  // wait has not ended by then.
-  waitFor(what) {
-    const waiting = new Promise((resolve) => (this.wake = resolve));
-    const wake = this.wake;
-    this.drained().then(() => {
-      if (this.wake === wake) this.events.onWaiting(what);
-    });
-    return waiting;
-  }
-
-  // Settles when everything written so far is on the screen.
-  drained() {
-    if (this.inFlight === 0) return Promise.resolve();
-    return new Promise((resolve) => this.caughtUp.push(resolve));
-  }
-
-  // At most `capacity` bytes of what has been sent, waiting for a line if there is none.
-  // Once the input has ended, every read returns nothing at once.
-  async read(capacity) {
-    while (!this.ended && this.chunks.length === 0) {
-      await this.waitFor('line');
-    }
-    if (this.ended || this.chunks[0] === END_OF_INPUT) {
-      this.ended = true;
-      return new Uint8Array(0);
-    }
-    const line = this.chunks[0];
-    if (line.length <= capacity) {
-      this.chunks.shift();
-      return line;
-    }
-    this.chunks[0] = line.subarray(capacity);
-    return line.subarray(0, capacity);
-  }
-
-  write(bytes) {
-    this.written.push(bytes);
-    const text = this.decoder.decode(bytes, { stream: true });
-    const lineEnd = text.lastIndexOf('\n');
-    this.column = columnAfter(text.slice(lineEnd + 1), lineEnd < 0 ? this.column : 0);
-    this.show(bytes);
-  }
-
-  // One key, unechoed, pressed after this call: what was typed before does not count.
-  waitForKey() {
-    this.chunks = [];
-    this.line = '';
-    this.waitingForKey = true;
-    return this.waitFor('key');
-  }
-
-  // Everything the game has written, one character a byte, for the tests.
-  transcript() {
-    return this.written.map(bytesAsText).join('');
-  }
-
-  // Nothing typed reaches the game from here on.
-  dispose() {
-    this.over = true;
-    this.subscription.dispose();
-  }
-}
+  return { GameTerminal, MAX_PASTE };
+})();
