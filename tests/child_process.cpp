@@ -35,7 +35,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, Console cons
   char terminal_name[64] = "";
   Descriptor game_input;
   Descriptor game_output;
-  if (console == Console::kTerminal) {
+  const bool terminal = console == Console::kTerminal || console == Console::kNonBlockingTerminal;
+  if (terminal) {
     from_child_ = Descriptor(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (from_child_.fd < 0 || grantpt(from_child_.fd) != 0 || unlockpt(from_child_.fd) != 0 ||
         ptsname_r(from_child_.fd, terminal_name, sizeof terminal_name) != 0)
@@ -58,9 +59,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, Console cons
   }
   posix_spawn_file_actions_t streams;
   posix_spawn_file_actions_init(&streams);
-  if (console == Console::kTerminal) {
+  if (terminal) {
     // Opened in the child's new session, it becomes the game's controlling terminal.
-    posix_spawn_file_actions_addopen(&streams, STDIN_FILENO, terminal_name, O_RDWR, 0);
+    posix_spawn_file_actions_addopen(
+        &streams, STDIN_FILENO, terminal_name,
+        console == Console::kNonBlockingTerminal ? O_RDWR | O_NONBLOCK : O_RDWR, 0);
     posix_spawn_file_actions_adddup2(&streams, STDIN_FILENO, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&streams, STDIN_FILENO, STDERR_FILENO);
   } else if (console == Console::kPipes) {
@@ -84,9 +87,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, Console cons
   sigemptyset(&signals);
   sigaddset(&signals, SIGPIPE);
   posix_spawnattr_setsigdefault(&attributes, &signals);
-  posix_spawnattr_setflags(&attributes, console == Console::kTerminal
-                                            ? POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID
-                                            : POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(
+      &attributes, terminal ? POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID : POSIX_SPAWN_SETSIGDEF);
   std::vector<char*> argv(command.size() + 1, nullptr);
   std::transform(command.begin(), command.end(), argv.begin(), [](const std::string& word) {
     return const_cast<char*>(word.c_str());  // NOLINT: posix_spawn's historical signature

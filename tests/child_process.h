@@ -34,9 +34,9 @@ struct Descriptor {
 class ChildProcess {
  public:
   // Its standard input and output: pipes from and to the test; a pseudo-terminal, its
-  // controlling one in a session of its own; or the files at `input` and `output`, each closed
-  // where its path is null.
-  enum class Console { kPipes, kTerminal, kFiles };
+  // controlling one in a session of its own, opened blocking or non-blocking; or the files at
+  // `input` and `output`, each closed where its path is null.
+  enum class Console { kPipes, kTerminal, kNonBlockingTerminal, kFiles };
   // `command` is the program's path followed by its arguments.
   ChildProcess(const std::vector<std::string>& command, Console console,
                const char* input = nullptr, const char* output = nullptr);
@@ -67,7 +67,7 @@ class ChildProcess {
 
   // The raw wait status once the child has ended, or nothing if it is still running then.
   std::optional<int> wait_for_exit(milliseconds timeout);
-  // The pseudo-terminal's side the game sees, held open by the test (Console::kTerminal).
+  // The pseudo-terminal's side the game sees, held open by the test (either terminal).
   int terminal_fd() const {
     return terminal_.fd;
   }

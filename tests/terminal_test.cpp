@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -44,6 +46,7 @@ void play_to_the_pause(ChildProcess& game, termios& settings_before) {
   ASSERT_TRUE(game.read_until("Please enter your character's first name:\r\n", 5s))
       << game.output();
   settings_before = settings_of(game.terminal_fd());
+  std::this_thread::sleep_for(100ms);  // a player takes a moment: the game must wait for it
   game.write("Ann\nLee\n2\nx");
   ASSERT_TRUE(game.read_until(kWaitingScreen, 5s)) << game.output();
   EXPECT_NE(game.output().find("\r\nAnn Lee, Engineer has arrived.\r\nAnn Lee, Engineer has "),
@@ -55,25 +58,45 @@ void play_to_the_pause(ChildProcess& game, termios& settings_before) {
   EXPECT_NE(waiting.c_lflag & ISIG, 0u) << "Ctrl-C must still work";
 }
 
+// The flags of the game's standard input, as the kernel holds them for its descriptor 0.
+int input_flags_of(pid_t game) {
+  std::ifstream info("/proc/" + std::to_string(game) + "/fdinfo/0");
+  std::string field;
+  std::string octal;
+  while (info >> field >> octal && field != "flags:") {
+  }
+  return field == "flags:" ? std::stoi(octal, nullptr, 8) : -1;
+}
+
 // One unechoed key ends the pause with status 0 and leaves the player's settings as they
 // were: in the game's own session, where no shell can stop it (a terminal window running the
-// game, tmux, ssh -t), and on a terminal that is not its controlling one (setsid, su -c).
+// game, tmux, ssh -t), on a terminal that is not its controlling one (setsid, su -c), and on
+// one someone opened non-blocking, whose flags the game leaves as they are.
 TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
+  using Console = ChildProcess::Console;
   const struct {
     const char* name;
     std::vector<std::string> command;
     const char* typed_first;  // at the pause, before the key
+    Console console;
   } cases[] = {
-      {"its own session", {QUORVALE_GAME}, ""},
-      {"Ctrl-Z with no shell to stop to", {QUORVALE_GAME}, "\x1a"},
-      {"Ctrl-Z twice with no shell to stop to", {QUORVALE_GAME}, "\x1a\x1a"},
-      {"not its controlling terminal", {"/usr/bin/setsid", "--wait", QUORVALE_GAME}, ""},
+      {"its own session", {QUORVALE_GAME}, "", Console::kTerminal},
+      {"Ctrl-Z with no shell to stop to", {QUORVALE_GAME}, "\x1a", Console::kTerminal},
+      {"Ctrl-Z twice with no shell to stop to", {QUORVALE_GAME}, "\x1a\x1a", Console::kTerminal},
+      {"not its controlling terminal",
+       {"/usr/bin/setsid", "--wait", QUORVALE_GAME},
+       "",
+       Console::kTerminal},
+      {"opened non-blocking", {QUORVALE_GAME}, "", Console::kNonBlockingTerminal},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ChildProcess game(c.command, ChildProcess::Console::kTerminal);
+    ChildProcess game(c.command, c.console);
     termios before{};
     ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before));
+    if (c.console == Console::kNonBlockingTerminal) {
+      EXPECT_NE(input_flags_of(game.pid()) & O_NONBLOCK, 0) << "the game changed the flags";
+    }
     for (const char* key = c.typed_first; *key != '\0'; ++key) {
       game.write(std::string(1, *key));
       std::this_thread::sleep_for(200ms);
@@ -96,8 +119,11 @@ TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
     const char* typed;  // a key that makes the terminal send the signal, or nothing
     int signal_number;
   } cases[] = {
-      {"Ctrl-C", "\x03", SIGINT},   {"Ctrl-\\", "\x1c", SIGQUIT}, {"kill", nullptr, SIGTERM},
-      {"hang-up", nullptr, SIGHUP}, {"kill", nullptr, SIGQUIT},
+      {"Ctrl-C", "\x03", SIGINT},      {"Ctrl-\\", "\x1c", SIGQUIT}, {"kill", nullptr, SIGTERM},
+      {"hang-up", nullptr, SIGHUP},    {"kill", nullptr, SIGQUIT},   {"kill", nullptr, SIGALRM},
+      {"kill", nullptr, SIGUSR1},      {"kill", nullptr, SIGUSR2},   {"kill", nullptr, SIGXCPU},
+      {"kill", nullptr, SIGXFSZ},      {"kill", nullptr, SIGVTALRM}, {"kill", nullptr, SIGPROF},
+      {"kill", nullptr, SIGRTMIN + 1}, {"kill", nullptr, SIGABRT},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + ", signal " + std::to_string(c.signal_number));
@@ -132,6 +158,9 @@ bool wait_for_single_keys(int terminal, milliseconds timeout) {
 // Ctrl-Z at the pause under a job-control shell, then fg, or bg and then fg: while the game
 // is stopped the shell has the player's settings, and after fg one key ends the game. With
 // its output in a file the prompt is never on screen, so it is not drawn again anywhere.
+// Settings the player changes while the game is stopped are the ones it leaves at the end.
+// A game started with SIGTSTP ignored ignores Ctrl-Z; one started with SIGTTOU ignored, which
+// the kernel would let change the terminal from the background, still leaves it alone there.
 TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
   const std::vector<std::string> bash = {"/bin/bash", "--norc", "--noprofile", "--noediting",
                                          "-i"};  // without readline it leaves our settings be
@@ -142,12 +171,17 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     bool background_first;
     int rounds;  // of Ctrl-Z and fg
     bool output_to_file;
+    const char* first;          // typed to the shell before the game
+    const char* while_stopped;  // typed to the shell at each stop
   } cases[] = {
-      {"bash, fg", bash, false, 1, false},
-      {"bash, bg then fg", bash, true, 1, false},
-      {"dash, fg twice", dash, false, 2, false},
-      {"dash, bg then fg", dash, true, 1, false},
-      {"dash, output to a file, fg twice", dash, false, 2, true},
+      {"bash, fg", bash, false, 1, false, "", ""},
+      {"bash, bg then fg", bash, true, 1, false, "", ""},
+      {"bash, SIGTTOU ignored, bg then fg", bash, true, 1, false, "trap '' TTOU", ""},
+      {"bash, SIGTSTP ignored", bash, false, 0, false, "trap '' TSTP", ""},
+      {"dash, fg twice", dash, false, 2, false, "", ""},
+      {"dash, bg then fg", dash, true, 1, false, "", ""},
+      {"dash, output to a file, fg twice", dash, false, 2, true, "", ""},
+      {"dash, settings changed while stopped", dash, false, 1, false, "", "stty -ixon erase '^H'"},
   };
   const std::string prompt = "shell> ";
   for (const auto& c : cases) {
@@ -159,7 +193,11 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     command.insert(command.end(), c.shell.begin(), c.shell.end());
     ChildProcess shell(command, ChildProcess::Console::kTerminal);
     ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
-    const termios players = settings_of(shell.terminal_fd());
+    if (*c.first != '\0') {
+      shell.write(std::string(c.first) + "\n");
+      ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+    }
+    termios players = settings_of(shell.terminal_fd());
 
     char log_name[] = "/tmp/quorvale-log-XXXXXX";
     const int log = mkstemp(log_name);
@@ -171,32 +209,46 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
       ASSERT_TRUE(shell.read_until("first name:\r\n", 5s)) << shell.output();
     }
     shell.write("Ann Lee 2\n");
-    ASSERT_TRUE(c.output_to_file ? wait_for_single_keys(shell.terminal_fd(), 5s)
-                                 : shell.read_until(kWaitingScreen, 5s))
-        << shell.output();
+    // Ready for the key, and for Ctrl-Z, once in single-key mode with the prompt drawn.
+    const auto wait_for_the_pause = [&] {
+      return wait_for_single_keys(shell.terminal_fd(), 5s) &&
+             (c.output_to_file || shell.read_until(kPausePrompt, 5s));
+    };
+    ASSERT_TRUE(wait_for_the_pause()) << shell.output();
 
+    if (c.rounds == 0) {
+      shell.write("\x1a");
+      EXPECT_FALSE(shell.read_until_next(prompt, 500ms)) << "Ctrl-Z stopped the game";
+    }
     for (int round = 1; round <= c.rounds; ++round) {
       SCOPED_TRACE("round " + std::to_string(round));
       shell.write("\x1a");  // Ctrl-Z
       ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
       expect_same_settings(settings_of(shell.terminal_fd()), players);
+      if (*c.while_stopped != '\0') {
+        shell.write(std::string(c.while_stopped) + "\n");
+        ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+        players = settings_of(shell.terminal_fd());
+      }
       if (c.background_first) {
+        const auto since_bg = shell.output().size();
         shell.write("bg\n");
         ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
         // Continued in the background, the game must stop again at its read and leave the
-        // terminal to the shell.
+        // terminal, and the shell's screen, to the shell.
         std::this_thread::sleep_for(300ms);
-        const auto before_jobs = shell.output().size();
         shell.write("jobs\n");
         ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
-        EXPECT_NE(shell.output().find("Stopped", before_jobs), std::string::npos) << shell.output();
+        EXPECT_NE(shell.output().find("Stopped", since_bg), std::string::npos) << shell.output();
+        EXPECT_EQ(shell.output().find(kPausePrompt, since_bg), std::string::npos)
+            << "drawn from the background:\n"
+            << shell.output();
         expect_same_settings(settings_of(shell.terminal_fd()), players);
       }
       shell.write("fg\n");
-      ASSERT_TRUE(c.output_to_file ? wait_for_single_keys(shell.terminal_fd(), 5s)
-                                   : shell.read_until_next(kPausePrompt, 5s))
-          << "single-key mode not taken again:\n"
-          << shell.output();
+      ASSERT_TRUE(wait_for_the_pause()) << "single-key mode not taken again:\n" << shell.output();
+      EXPECT_EQ(settings_of(shell.terminal_fd()).c_iflag, players.c_iflag)
+          << "single-key mode not made from the player's settings of now";
     }
     shell.write("k");
     ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << "a key did not end the game";
