@@ -9,11 +9,24 @@ if(NOT QUORVALE_HARDEN OR QUORVALE_SANITIZE OR NOT CMAKE_SYSTEM_NAME STREQUAL "L
   return()
 endif()
 
-# Fortification needs the optimiser; a compiler that already defines it (as some
-# distributions' do) must not see a second definition, which -Werror would reject.
-add_compile_options(
-  "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>"
-  -fstack-protector-strong -Wformat -Werror=format-security)
+# A packager's flags win: a level of fortification or a stack protector they choose, or one
+# their compiler already has on (Ubuntu's defines _FORTIFY_SOURCE=3 where it optimises), is
+# kept as it is, and only what they leave unchosen is added.
+string(TOUPPER "${CMAKE_BUILD_TYPE}" build_type)
+set(given_flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${build_type}}")
+include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${build_type}}")
+check_cxx_source_compiles("#ifndef _FORTIFY_SOURCE\n#error\n#endif\nint main() {}"
+  compiler_fortifies)
+unset(CMAKE_REQUIRED_FLAGS)
+# Fortification needs the optimiser.
+if(NOT compiler_fortifies AND NOT given_flags MATCHES "_FORTIFY_SOURCE")
+  add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>")
+endif()
+if(NOT given_flags MATCHES "-f(no-)?stack-protector")
+  add_compile_options(-fstack-protector-strong)
+endif()
+add_compile_options(-Wformat -Werror=format-security)
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 include(CheckPIESupported)
 check_pie_supported()
