@@ -1,13 +1,17 @@
 # Read by cpack once per generator.
 
-# Only the Debian package installs under /usr, and only it carries the Debian changelog; the
-# archives hold a tree relative to wherever they are unpacked.
+# The Debian package and the .rpm install under /usr, and only the Debian package carries the
+# Debian changelog; the archives hold a tree relative to wherever they are unpacked.
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_COMPONENTS_ALL Unspecified debian)
+elseif(CPACK_GENERATOR STREQUAL "RPM")
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()
+# Every package puts the game where PATH finds it, so its menu entry names it by name.
+set(ENV{QUORVALE_DESKTOP_EXEC} quorvale)
 
 # Reproducible packages: every time stamp in them is the last commit's (outside a git
 # checkout, the changelog's), unless the packager sets SOURCE_DATE_EPOCH.

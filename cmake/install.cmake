@@ -34,7 +34,14 @@ its whole source tree.\n\n${runtime_exception}"
   return()
 endif()
 
-set(QUORVALE_INSTALL_GAMESDIR "games" CACHE STRING "Where the game is installed, under the prefix")
+# games/ as Debian has it; bin/ for the portable build, which goes where /usr/games and
+# /usr/local/games are on no PATH (Fedora, Arch, openSUSE).
+if(QUORVALE_PORTABLE)
+  set(games_dir bin)
+else()
+  set(games_dir games)
+endif()
+set(QUORVALE_INSTALL_GAMESDIR ${games_dir} CACHE STRING "Where the game is installed, under the prefix")
 install(TARGETS quorvale RUNTIME DESTINATION ${QUORVALE_INSTALL_GAMESDIR})
 # A stripped install (packages, --strip) also drops the compilers' version notes, as Debian's
 # own packaging does.
@@ -71,9 +78,16 @@ endif()
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 # The desktop's menu entry, the icon in the sizes icon themes use, and the software centres'
-# metadata. The entry runs the game in a terminal, whose window the pause keeps open.
+# metadata. The entry runs the game in a terminal, whose window the pause keeps open. It names
+# the game by the path it is installed at, as a prefix such as ~/.local is on no desktop's
+# PATH; a package, whose game is on PATH wherever it goes, names it by name
+# (cpack-project-config.cmake), as a .tar.gz may be unpacked under any prefix.
 set(desktop_id invalid.quorvale.Quorvale)
-install(FILES ${doc_dir}/desktop/${desktop_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(CODE "set(desktop_entry_source \"${doc_dir}/desktop/${desktop_id}.desktop\")
+  set(desktop_entry_game \"${QUORVALE_INSTALL_GAMESDIR}/quorvale\")
+  set(desktop_entry_folder \"${CMAKE_INSTALL_DATADIR}/applications\")
+  set(desktop_entry_written \"${PROJECT_BINARY_DIR}/${desktop_id}.desktop\")")
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/install-desktop-entry.cmake)
 install(FILES ${doc_dir}/desktop/${desktop_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 24 32 48 64 128 256)
   install(FILES ${doc_dir}/icon/quorvale-${size}.png
