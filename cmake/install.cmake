@@ -1,6 +1,7 @@
-# Where a game goes: games/ under the prefix (/usr/games/quorvale for a prefix of /usr),
-# with its manual page in section 6, its desktop entry, icons and AppStream metadata. A
-# Windows install is a folder for a player. A web install is the site.
+# Where a game goes: games/ under the prefix (/usr/games/quorvale for a prefix of /usr), or
+# bin/ for the portable build, with its manual page in section 6, its desktop entry, icons
+# and AppStream metadata. A Windows install is a folder for a player. A web install is the
+# site.
 include(GNUInstallDirs)
 
 if(EMSCRIPTEN)
@@ -98,24 +99,41 @@ install(FILES ${doc_dir}/icon/quorvale.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/
 install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The portable build carries the C library inside the game, and with it the library's
-# notices and the licence text that a Debian system would otherwise hold.
+# notices, the licence's text, and the names of the files that hold the source of both,
+# which scripts/build-packages.sh publishes beside the download: the game's, and Debian's
+# source package of the C library at the version linked in (dpkg-query tells which).
 if(QUORVALE_PORTABLE)
-  if(QUORVALE_DEBIAN_ARCH)  # cross-compiled, with Debian's cross C library
-    set(libc_notices /usr/share/doc/libc6-${QUORVALE_DEBIAN_ARCH}-cross/copyright)
-  else()
-    set(libc_notices /usr/share/doc/libc6/copyright)
-  endif()
-  set(QUORVALE_LIBC_NOTICES ${libc_notices}
+  set(QUORVALE_LIBC_NOTICES /usr/share/doc/libc6/copyright
     CACHE FILEPATH "The C library's copyright and licence notices (Debian's glibc)")
+  set(QUORVALE_LGPL_TEXT /usr/share/common-licenses/LGPL-2.1
+    CACHE FILEPATH "The text of the GNU Lesser General Public License, version 2.1")
+  set(libc_package libc6-dev)
+  if(QUORVALE_DEBIAN_ARCH)
+    string(APPEND libc_package :${QUORVALE_DEBIAN_ARCH})
+  endif()
+  # One line per architecture installed, all of one version.
+  execute_process(COMMAND dpkg-query -W "-f=\${source:Version}\\n" ${libc_package}
+    OUTPUT_VARIABLE libc_version ERROR_QUIET)
+  string(REGEX REPLACE "\n.*" "" libc_version "${libc_version}")
+  set(QUORVALE_LIBC_SOURCE_VERSION "${libc_version}"
+    CACHE STRING "The version of Debian's glibc source package the game is linked from")
+  set(source_archive ${PROJECT_NAME}-${PROJECT_VERSION}.tar.gz)
+  if(QUORVALE_LIBC_SOURCE_VERSION)
+    set(libc_source "Debian's source package glibc_${QUORVALE_LIBC_SOURCE_VERSION}.dsc with \
+the files it lists (`dpkg-source -x glibc_${QUORVALE_LIBC_SOURCE_VERSION}.dsc` unpacks it)")
+  else()
+    set(libc_source "the source package of the C library it was built with")
+  endif()
   quorvale_write_notices(${PROJECT_BINARY_DIR}/THIRD-PARTY-LICENSES
     "This portable build of Quorvale carries the GNU C Library (glibc), as Debian 12 builds \
-it, inside games/quorvale. The GNU C Library is free software under the GNU Lesser General \
-Public License version 2.1 or later, with some parts under the other licences its notices \
-list. Its notices and the licence's text follow. As that licence provides, you may link \
-the game again with a modified C library: the game's complete source, free under the MIT \
-licence, is published beside this download, and the C library's source is Debian 12's \
-glibc source package (apt-get source glibc).\n\n${runtime_exception}"
+it, inside ${QUORVALE_INSTALL_GAMESDIR}/quorvale. The GNU C Library is free software under \
+the GNU Lesser General Public License version 2.1 or later, with some parts under the other \
+licences its notices list. Its notices and the licence's text follow. As that licence \
+provides, you may link the game again with a modified C library. The source of both is \
+published beside this download, in the same folder: the game's complete source, free under \
+the MIT licence, is ${source_archive}, and the C library's is ${libc_source}.\n\n\
+${runtime_exception}"
     "GNU C Library" ${QUORVALE_LIBC_NOTICES}
-    "GNU Lesser General Public License, version 2.1" /usr/share/common-licenses/LGPL-2.1)
+    "GNU Lesser General Public License, version 2.1" ${QUORVALE_LGPL_TEXT})
   install(FILES ${PROJECT_BINARY_DIR}/THIRD-PARTY-LICENSES DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()

@@ -1,24 +1,49 @@
 #!/usr/bin/env bash
-# Builds every downloadable package into build/packages, with their SHA256SUMS: the Debian
-# packages for amd64 and arm64, the portable .tar.gz for x86-64 and aarch64 Linux, the
-# Windows .zip and the web site's .zip. Installs what a fresh machine lacks (Debian, as root,
-# apt-get; the pinned npm packages, npm ci). Run again from the same commit, anywhere, with
-# Debian 12's toolchain, it gives the same bytes.
+# Builds every download into build/packages, with their SHA256SUMS: the Debian packages for
+# amd64 and arm64, the portable .tar.gz and .rpm for x86-64 and aarch64 Linux, the Windows
+# .zip and the web site's .zip; and beside them the source the portable builds' notices
+# promise: the game's (quorvale-VERSION.tar.gz, the last commit's files) and the C library's
+# linked into them (Debian's glibc source package at that version). Installs what a fresh
+# machine lacks (Debian, as root, apt-get, with deb-src entries matching its deb ones; the
+# pinned npm packages, npm ci). Run again from the same commit, anywhere, with Debian 12's
+# toolchain, it gives the same bytes.
 #
 #   scripts/build-packages.sh
 source "$(dirname "$0")/lib.sh"
 export LC_ALL=C  # one order for the packages' names, wherever it runs
 
-# dpkg-shlibdeps reads the arm64 package's dependencies from Debian's own arm64 C library.
-arm64_libc=/usr/lib/aarch64-linux-gnu/libc.so.6
+# dpkg-shlibdeps reads the arm64 package's dependencies from Debian's own arm64 C library,
+# which the aarch64 portable build links in.
+arm64_libc=/usr/lib/aarch64-linux-gnu/libc.a
 [ -e $arm64_libc ] || dpkg --add-architecture arm64
 require ninja=ninja-build dpkg-shlibdeps=dpkg-dev aarch64-linux-gnu-g++=g++-aarch64-linux-gnu \
   x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix em++=emscripten \
-  /usr/share/nodejs/acorn=node-acorn npm=nodejs,npm zip=zip $arm64_libc=libc6:arm64
+  /usr/share/nodejs/acorn=node-acorn npm=nodejs,npm zip=zip $arm64_libc=libc6-dev:arm64 \
+  rpmbuild=rpm
 npm ci --prefer-offline --no-audit --no-fund >/dev/null
 
-mkdir -p build/packages
-rm -f build/packages/quorvale[-_]* build/packages/SHA256SUMS
+packages=build/packages
+mkdir -p $packages
+rm -f $packages/quorvale[-_]* $packages/glibc_* $packages/SHA256SUMS
+version=$(project_version)
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  echo "note: the source archive holds the last commit, not the uncommitted changes"
+fi
+git archive --format=tar --prefix="quorvale-$version/" HEAD | gzip -9 -n >"$packages/quorvale-$version.tar.gz"
+
+# apt-get source needs deb-src entries; these match the deb ones, in a file of their own.
+enable_deb_src() {
+  local list=/etc/apt/sources.list.d/quorvale-deb-src
+  awk -v RS= -v ORS='\n\n' '/(^|\n)Types: deb(\n|$)/ { sub(/Types: deb/, "Types: deb-src"); print }' \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null >$list.sources || true
+  sed -n 's/^deb /deb-src /p' /etc/apt/sources.list 2>/dev/null >$list.list || true
+  apt-get update -qq
+}
+libc_version=$(dpkg-query -W -f='${source:Version}\n' libc6-dev | head -n 1)
+apt-get source --download-only --print-uris "glibc=$libc_version" >/dev/null 2>&1 || enable_deb_src
+(cd $packages && apt-get source --download-only -qq -o APT::Sandbox::User=root "glibc=$libc_version") ||
+  fail "the source of glibc $libc_version could not be fetched"
+
 log=build/packages.log
 : >"$log"
 # The package preset and the configure preset it packs.
@@ -30,4 +55,4 @@ for presets in package:release portable:portable arm64:arm64 portable-arm64:port
   { cmake --preset "$configure" && cmake --build --preset "$configure" &&
     cpack --preset "$package"; } >>"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
 done
-(cd build/packages && sha256sum quorvale[-_]* >SHA256SUMS && cat SHA256SUMS)
+(cd $packages && sha256sum quorvale[-_]* glibc_* >SHA256SUMS && cat SHA256SUMS)

@@ -1,27 +1,38 @@
 #!/usr/bin/env bash
 # Builds every package (scripts/build-packages.sh) and checks what a Linux player gets:
-#  - SHA256SUMS lists the six packages, and they match it;
+#  - SHA256SUMS lists every file of the release folder, and they match it;
+#  - the source archive holds the commit's files and builds offline with the README's
+#    command, and the portable builds' notices name it and the C library's source package,
+#    whose files are all there, at the version linked in;
 #  - lintian's full pedantic report on both .debs, failing on any error, warning or
-#    hardening tag;
+#    hardening tag; rpmlint on both .rpms, failing on any error;
 #  - every transcript case, played by the game of each Linux package: the .debs' (arm64
 #    under qemu-user) and the portable ones, which must be static, x86-64 in an empty root
-#    with no C library, aarch64 under qemu-user;
+#    with no C library, aarch64 under qemu-user; each .rpm installed into an empty root with
+#    rpm --root, played there and removed, leaving no file;
 #  - the x86-64 .tar.gz installed over a prefix whose folders already exist, and removed,
-#    with the README's own commands: those folders keep their modes, owners and times;
+#    with the README's own commands: those folders keep their modes and owners;
 #  - the amd64 .deb installed, played as /usr/games/quorvale, its manual page found, its
 #    desktop entry and AppStream metadata validated, a game played by the desktop entry's
 #    command in a terminal, and removed without a trace;
-#  - `cmake --install` into a scratch prefix: the .deb's files, less Debian's own.
+#  - `cmake --install` into a scratch prefix: the .deb's files, less Debian's own, with a
+#    desktop entry that starts the game by its path;
+#  - a packager's hardening flags left as given.
 # Tools it lacks are installed with apt-get, as root (Debian).
 source "$(dirname "$0")/lib.sh"
 require lintian=lintian man=man-db desktop-file-validate=desktop-file-utils \
-  appstreamcli=appstream tmux=tmux file=file qemu-aarch64-static=qemu-user-static
+  appstreamcli=appstream tmux=tmux file=file qemu-aarch64-static=qemu-user-static \
+  rpmlint=rpmlint
 if dpkg -s quorvale >/dev/null 2>&1; then
   fail "quorvale is already installed here; not touching it"
 fi
 # play_transcripts [LAUNCHER...] GAME: every transcript case, played by a packaged game.
 play_transcripts() {
   cmake "-DLAUNCHER=$(IFS=';'; echo "${*:1:$#-1}")" "-DGAME=${!#}" -P tests/e2e/check_transcript.cmake
+}
+# readme_block NAME: the README's code block after the line <!-- NAME: ... -->.
+readme_block() {
+  sed -n "/^<!-- $1:/,/^\`\`\`\$/p" README.md | sed '1,2d;$d'
 }
 
 echo "== building every package"
@@ -32,8 +43,11 @@ deb=$packages/quorvale_${version}-1_amd64.deb
 deb_arm64=$packages/quorvale_${version}-1_arm64.deb
 tarball=$packages/quorvale-${version}-linux-x86_64.tar.gz
 tarball_aarch64=$packages/quorvale-${version}-linux-aarch64.tar.gz
+rpms=("$packages/quorvale-${version}-1.x86_64.rpm" "$packages/quorvale-${version}-1.aarch64.rpm")
+source_archive=$packages/quorvale-${version}.tar.gz
 (cd $packages && sha256sum --check --strict SHA256SUMS)
-[ "$(wc -l <$packages/SHA256SUMS)" = 6 ] || fail "SHA256SUMS does not list six packages"
+diff <(cd $packages && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\n' | sort) \
+  <(awk '{ print $2 }' $packages/SHA256SUMS | sort) || fail "SHA256SUMS does not list every file"
 
 for package in "$deb" "$deb_arm64"; do
   echo "== lintian -I --pedantic $package"
@@ -42,6 +56,20 @@ for package in "$deb" "$deb_arm64"; do
   if grep -E '^[EW]: |hardening-' <<<"$report" >/dev/null; then
     fail "lintian found an error, a warning or a hardening tag"
   fi
+done
+
+for rpm in "${rpms[@]}"; do
+  echo "== rpmlint $rpm"
+  report=$(rpmlint -r doc/rpmlintrc "$rpm" 2>&1)
+  echo "$report" | grep -E ': [EW]: ' || true
+  ! grep -q ': E: ' <<<"$report" || fail "rpmlint found an error"
+  [ "$(rpm -qp --qf '%{LICENSE}' "$rpm")" = MIT ] || fail "$rpm is not tagged MIT"
+  ! rpm -qp --requires "$rpm" | grep -v '^rpmlib(' || fail "$rpm has dependencies"
+  for file in /usr/bin/quorvale /usr/share/man/man6/quorvale.6.gz \
+    /usr/share/applications/invalid.quorvale.Quorvale.desktop \
+    /usr/share/icons/hicolor/48x48/apps/quorvale.png /usr/share/doc/quorvale/THIRD-PARTY-LICENSES; do
+    grep -qx "$file" <<<"$(rpm -qpl "$rpm")" || fail "$rpm lacks $file"
+  done
 done
 
 scratch=$(mktemp -d)
@@ -57,7 +85,7 @@ play_transcripts qemu-aarch64-static "$scratch/arm64/usr/games/quorvale"
 for archive in "$tarball" "$tarball_aarch64"; do
   mkdir -p "$scratch/unpacked"
   tar -xzf "$archive" --strip-components=1 -C "$scratch/unpacked"
-  game=$scratch/unpacked/games/quorvale
+  game=$scratch/unpacked/bin/quorvale
   # Static: no program interpreter and no shared library to load.
   if readelf -lW "$game" | grep -q INTERP || readelf -dW "$game" | grep -q NEEDED; then
     fail "the game in $archive is not static"
@@ -72,9 +100,49 @@ for archive in "$tarball" "$tarball_aarch64"; do
   rm -rf "$scratch/unpacked"
 done
 
+echo "== each .rpm installed into an empty root, played there, and removed"
+for rpm in "${rpms[@]}"; do
+  root=$scratch/rpm-root
+  in_root=(--root "$root" --dbpath /var/lib/rpm)  # Debian's rpm keeps its own in ~/.rpmdb
+  rpm "${in_root[@]}" --initdb
+  rpm "${in_root[@]}" --ignorearch -i "$rpm" 2>/dev/null  # Debian's rpm says to use alien
+  case $rpm in
+    *.x86_64.rpm) play_transcripts chroot "$root" /usr/bin/quorvale ;;
+    *) play_transcripts qemu-aarch64-static "$root/usr/bin/quorvale" ;;
+  esac
+  rpm "${in_root[@]}" -e quorvale 2>/dev/null
+  left=$(find "$root" -type f ! -path "$root/var/lib/rpm/*")
+  [ -z "$left" ] || fail "rpm -e left: $left"
+  rm -rf "$root"
+done
+
+echo "== the source: the commit's files, named by the notices with the C library's, built offline"
+diff <(tar -tzf "$source_archive" | grep -v '/$') <(git ls-tree -r --name-only HEAD | sed "s|^|quorvale-$version/|") ||
+  fail "$source_archive does not hold the commit's files"
+for archive in "$tarball" "$tarball_aarch64"; do
+  notices=$(tar -xzOf "$archive" --wildcards '*/share/doc/quorvale/THIRD-PARTY-LICENSES' | tr -s ' \n' ' ')
+  grep -q " $(basename "$source_archive")," <<<"$notices" || fail "$archive does not name the source"
+  dsc=$(grep -o 'glibc_[^ ]*\.dsc' <<<"$notices" | head -n 1)
+  [ -n "$dsc" ] || fail "$archive names no source package of its C library"
+  for arch in amd64 arm64; do  # both link Debian's libc6-dev of that one version
+    [ "$dsc" = "glibc_$(dpkg-query -W -f='${source:Version}' libc6-dev:$arch).dsc" ] ||
+      fail "$dsc is not the glibc linked in for $arch"
+  done
+  # Every file the source package lists is there, with its hash, and listed in SHA256SUMS.
+  (cd $packages && sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ \([0-9a-f]\{64\}\) [0-9]* /\1  /p' "$dsc" |
+    sha256sum --check --strict --quiet) || fail "the files $dsc lists are not all there"
+  for file in "$dsc" $(sed -n '/^Files:/,/^[^ ]/s/^ [0-9a-f]* [0-9]* //p' "$packages/$dsc"); do
+    grep -q " $file\$" $packages/SHA256SUMS || fail "SHA256SUMS does not list $file"
+  done
+done
+tar -xzf "$source_archive" -C "$scratch"
+(cd "$scratch/quorvale-$version" && unshare --net sh -c "$(sed -n '/^```sh$/{n;s/ &&.*//p;q}' README.md)") \
+  >"$scratch/source-build.log" 2>&1 || { tail -20 "$scratch/source-build.log"; fail "the source did not build offline"; }
+play_transcripts "$scratch/quorvale-$version/build/release/quorvale" >/dev/null
+
 echo "== the .tar.gz installed over folders that exist, and removed, as the README says"
 prefix=$scratch/prefix
-existing=(games share share/applications share/doc share/icons share/icons/hicolor
+existing=(bin share share/applications share/doc share/icons share/icons/hicolor
   share/man share/man/man6 share/metainfo)
 for folder in "${existing[@]}"; do
   mkdir -p "$prefix/$folder"
@@ -93,11 +161,13 @@ readme_commands() {
   sed -e 's/sudo //g' -e "s|/usr/local|$prefix|g" \
     -e "s|quorvale-[0-9.]*-linux-x86_64.tar.gz|$PWD/$tarball|g"
 }
-bash -euo pipefail -c "$(grep '^sudo tar -xzf quorvale' README.md | readme_commands)"
+bash -euo pipefail -c "$(readme_block install-tarball | readme_commands)"
 [ "$(folders)" = "$before" ] || fail "installing changed folders that were there:
 $(diff <(echo "$before") <(folders))"
-play_transcripts "$prefix/games/quorvale" >/dev/null
-bash -euo pipefail -c "$(sed -n '/^tar -tzf quorvale/,/rmdir/p' README.md | readme_commands)"
+play_transcripts "$prefix/bin/quorvale" >/dev/null
+grep -qx 'Exec=quorvale' "$prefix/share/applications/invalid.quorvale.Quorvale.desktop" ||
+  fail "the .tar.gz's desktop entry does not start quorvale from PATH"
+bash -euo pipefail -c "$(readme_block remove-tarball | readme_commands)"
 # Left: the folders that were there, and empty folders of the icon theme, which every
 # icon shares.
 left=$(find "$prefix" -mindepth 1 -not \( -path "$prefix/share/icons/hicolor/*" -type d \) |
@@ -111,6 +181,16 @@ echo "== cmake --install into a scratch prefix: the .deb's files, less Debian's 
 cmake --install build/release --prefix "$scratch/usr" >/dev/null
 diff <(cd "$scratch" && find usr -type f | sort) <(dpkg-deb -c "$deb" | awk '/^-/ { print substr($6, 3) }' |
   grep -v -e changelog.Debian.gz -e lintian/overrides | sort) || fail "cmake --install differs so"
+# Its menu entry starts the game with no games/ folder on PATH, as from ~/.local.
+command=$(sed -n 's/^Exec=//p' "$scratch/usr/share/applications/invalid.quorvale.Quorvale.desktop")
+[ "$command" = "$scratch/usr/games/quorvale" ] || fail "cmake --install's desktop entry runs $command"
+PATH=/usr/bin:/bin scripts/play-in-console.sh "$command" "Press any key to continue . . ." >/dev/null
+
+echo "== a packager's flags win over the hardening the build adds"
+cmake -S . -B "$scratch/flags" -G Ninja -DQUORVALE_TESTS=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+  -DCMAKE_CXX_FLAGS="-O2 -D_FORTIFY_SOURCE=3 -fstack-protector-all" >/dev/null
+! grep -E -e '-[DU]_FORTIFY_SOURCE(=[^3]|[" ])|-fstack-protector-strong' "$scratch/flags/compile_commands.json" ||
+  fail "the build overrode the packager's flags"
 
 echo "== installing the .deb, playing and removing"
 dpkg -i "$deb" >/dev/null
