@@ -1,10 +1,15 @@
 // The terminal a game runs in: xterm.js on the page, and between it and the game a line
 // discipline that types as a console does in its normal line mode. What is typed is echoed
-// (control characters as ^X) and kept until Enter sends the line; Backspace, Ctrl-W and
-// Ctrl-U erase, Ctrl-R shows the line again, Ctrl-V takes the next key as it is; Ctrl-D sends
-// the line without its Enter and, on an empty line, ends the input; typing ahead is kept.
-// Ctrl-C and Ctrl-\ end the game, as their signals would. The page has no shell to stop to
-// and no flow control, so Ctrl-Z, Ctrl-S and Ctrl-Q do nothing.
+// (control characters as ^X, and as M-^X those above 127) and kept until Enter sends the
+// line; Backspace erases one letter as the eye sees it (a grapheme cluster: an emoji with its
+// modifiers, a letter with its accents), Ctrl-W a word and Ctrl-U the line, Ctrl-R shows the
+// line again, Ctrl-V takes the next key as it is; Ctrl-D sends the line without its Enter
+// and, on an empty line, ends the input; typing ahead is kept. Keys that send escape
+// sequences (arrows, Home, End, Delete, the F-keys, Alt with a key) and Escape itself do
+// nothing. Ctrl-C and Ctrl-\ end the game, as their signals would. The page has no shell to
+// stop to and no flow control, so Ctrl-Z, Ctrl-S and Ctrl-Q do nothing. Nothing typed or
+// pasted, and nothing the game writes back of it, can drive the terminal: control characters
+// only ever reach the screen as ^X, and escape sequences typed go nowhere.
 //
 // One GameTerminal serves one game; the game's I/O calls (game_io.js) use read, write and
 // waitForKey. It also keeps what the game wrote, byte for byte, for the page and its tests.
@@ -24,37 +29,30 @@ const { GameTerminal, MAX_PASTE } = (() => {
   const REPRINT = '\x12';
   const LITERAL_NEXT = '\x16';
   const LINE_END = new Set(['\r', '\n']); // a typed carriage return is a line end, as at a console
-  const CONTROL = /[\x00-\x1f\x7f]/g;
+  const CONTROL = /[\x00-\x1f\x7f-\x9f]/g;
+  // Escape and what follows it as one key's sequence: CSI (ESC [ ... final byte), SS3
+  // (ESC O and a letter), or Alt with a key (ESC and the key).
+  const ESCAPE_SEQUENCE = /\x1b(?:\[[\x30-\x3f]*[\x20-\x2f]*[\x40-\x7e]|O.|[^[O])?/gs;
+  // Made on the first erase: a segmenter costs the first prompt time that nothing needs yet.
+  let graphemes = null;
+  const clustersOf = (text) => {
+    graphemes ??= new Intl.Segmenter(undefined, { granularity: 'grapheme' });
+    return Array.from(graphemes.segment(text), (part) => part.segment);
+  };
   // The most a paste may hold. Four million letters echoed and written three times over keep
   // the page busy for some ten seconds; more would look hung. A bigger paste is refused whole,
   // and the page says so.
   const MAX_PASTE = 4 << 20;
 
-  // Cells a character takes on screen: two for the wide letters of East Asian scripts and for
-  // emoji, none for a combining mark or a control character (echoed as ^X, two letters).
-  function widthOf(code) {
-    if (code < 0x20 || code === 0x7f || (code >= 0x300 && code < 0x370)) return 0;
-    const wide = [[0x1100, 0x115f], [0x2e80, 0xa4cf], [0xac00, 0xd7a3], [0xf900, 0xfaff],
-      [0xfe30, 0xfe4f], [0xff00, 0xff60], [0xffe0, 0xffe6], [0x1f300, 0x1f64f],
-      [0x1f900, 0x1f9ff], [0x20000, 0x3fffd]];
-    return wide.some(([first, last]) => code >= first && code <= last) ? 2 : 1;
-  }
-
-  // The column after `text` from `column`, with tab stops every eight columns.
-  function columnAfter(text, column) {
-    for (const character of text) {
-      const code = character.codePointAt(0);
-      column = code === 9 ? column + 8 - (column % 8) : column + widthOf(code);
-    }
-    return column;
-  }
-
-  const echoed = (text) => text.replace(CONTROL, (c) => (c === '\t' ? c : c === '\x7f' ? '^?'
-    : `^${String.fromCharCode(c.charCodeAt(0) + 64)}`));
-
-  // The last character of a non-empty text, a letter outside the BMP as one.
-  const lastCharacter = (text) => (text.length > 1 && text.codePointAt(text.length - 2) > 0xffff
-    ? text.slice(-2) : text.slice(-1));
+  // Control characters as they are shown: C0 as ^X (DEL as ^?) and C1 as M-^X, as `cat -v`
+  // shows them, so that none reaches the terminal as a command. Tabs stay, and line ends
+  // where `lineEnds` says so.
+  const visible = (text, lineEnds = false) => text.replace(CONTROL, (c) => {
+    const code = c.charCodeAt(0);
+    if (c === '\t' || (lineEnds && c === '\n')) return c;
+    if (code === 0x7f) return '^?';
+    return `${code > 0x7f ? 'M-' : ''}^${String.fromCharCode((code & 0x1f) + 64)}`;
+  });
 
   // Bytes as a string of one character a byte, which the tests read back as they were.
   function bytesAsText(bytes) {
@@ -72,6 +70,9 @@ const { GameTerminal, MAX_PASTE } = (() => {
     // long to take.
     constructor(xterm, events) {
       this.xterm = xterm;
+      // Cells a text takes, as xterm.js itself measures them when it draws the text (its own
+      // Unicode tables, which no copy here could keep up with).
+      this.cells = (text) => xterm._core.unicodeService.getStringCellWidth(text);
       this.events = events;
       this.chunks = []; // sent lines (Uint8Array) and END_OF_INPUT, in the order typed
       this.line = ''; // the line being typed
@@ -100,6 +101,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
         this.answerPause(data);
         return;
       }
+      data = data.replace(ESCAPE_SEQUENCE, '');
       let from = 0;
       for (const match of data.matchAll(CONTROL)) {
         this.type(data.slice(from, match.index));
@@ -109,13 +111,15 @@ const { GameTerminal, MAX_PASTE } = (() => {
       this.type(data.slice(from));
     }
 
-    // At the pause any key goes, but those the page keeps for itself; the key is not echoed.
+    // At the pause any key goes, but those the page keeps for itself; the key is not echoed,
+    // and nothing typed after it goes anywhere, as a console drops what follows the key.
     answerPause(data) {
       const key = data[0];
       if (INTERRUPT[key]) {
         this.interrupt(key);
       } else if (!IGNORED.has(key)) {
         this.waitingForKey = false;
+        this.over = true;
         this.wakeUp();
       }
     }
@@ -135,13 +139,13 @@ const { GameTerminal, MAX_PASTE } = (() => {
       } else if (ERASE.has(c)) {
         this.erase(1);
       } else if (c === KILL) {
-        this.erase([...this.line].length);
+        this.erase(Infinity);
       } else if (c === WORD_ERASE) {
-        this.erase([...this.line.match(/[^ \t]*[ \t]*$/)[0]].length);
+        this.erase(clustersOf(this.line.match(/[^ \t]*[ \t]*$/)[0]).length);
       } else if (c === REPRINT) {
         this.newLine('^R');
         this.lineColumn = 0;
-        this.echo(echoed(this.line));
+        this.echo(visible(this.line));
       } else if (c === LITERAL_NEXT) {
         this.literalNext = true;
         this.show('^\b');
@@ -156,24 +160,29 @@ const { GameTerminal, MAX_PASTE } = (() => {
       this.literalNext = false; // taken, if it was waiting
       if (this.line === '') this.lineColumn = this.column;
       this.line += text;
-      this.echo(echoed(text));
+      this.echo(visible(text));
     }
 
-    // Takes back the last `count` characters of the line from it and from the screen.
+    // Takes back the last `count` letters of the line (grapheme clusters) from it and from
+    // the screen, where the cursor goes back to the end of what is left.
     erase(count) {
-      for (let i = 0; i < count && this.line !== ''; i++) {
-        const last = lastCharacter(this.line);
-        this.line = this.line.slice(0, -last.length);
-        if (last === '\t') {
-          const from = columnAfter(echoed(this.line), this.lineColumn);
-          this.moveBack(columnAfter('\t', from) - from, '\b');
-        } else {
-          this.moveBack(columnAfter(echoed(last), 0), '\b \b');
-        }
+      if (this.line === '') return;
+      const clusters = clustersOf(this.line);
+      this.line = clusters.slice(0, Math.max(0, clusters.length - count)).join('');
+      this.moveBack(this.column - this.columnAfter(visible(this.line), this.lineColumn), '\b \b');
+    }
+
+    // The column after `text` from `column`, with tab stops every eight columns.
+    columnAfter(text, column) {
+      for (const part of text.split('\t').map((piece, at) => [piece, at])) {
+        if (part[1] > 0) column += 8 - (column % 8);
+        column += this.cells(part[0]);
       }
+      return column;
     }
 
     moveBack(cells, step) {
+      if (cells <= 0) return;
       this.column -= cells;
       this.show(step.repeat(cells));
     }
@@ -195,7 +204,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
 
     // Echoes typed text, which holds no line end or backspace.
     echo(text) {
-      this.column = columnAfter(text, this.column);
+      this.column = this.columnAfter(text, this.column);
       this.show(text);
     }
 
@@ -258,12 +267,14 @@ const { GameTerminal, MAX_PASTE } = (() => {
       return line.subarray(0, capacity);
     }
 
+    // What the game writes, shown with its control characters visible: the answers it writes
+    // back may hold any the player typed.
     write(bytes) {
       this.written.push(bytes);
-      const text = this.decoder.decode(bytes, { stream: true });
+      const text = visible(this.decoder.decode(bytes, { stream: true }), true);
       const lineEnd = text.lastIndexOf('\n');
-      this.column = columnAfter(text.slice(lineEnd + 1), lineEnd < 0 ? this.column : 0);
-      this.show(bytes);
+      this.column = this.columnAfter(text.slice(lineEnd + 1), lineEnd < 0 ? this.column : 0);
+      this.show(text);
     }
 
     // One key, unechoed, pressed after this call: what was typed before does not count.
