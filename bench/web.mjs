@@ -33,8 +33,10 @@ xterm.open(document.getElementById('terminal'));
 xterm.write("Welcome to Quorvale!\\nStarting new game...\\n\\n${PROMPT}\\n");
 </script></body></html>`;
 
-// What the page loads: everything in the site but the licence texts.
-const files = fs.readdirSync(siteDirectory).filter((name) => !name.endsWith('.txt')).sort();
+// What the page loads: everything in the site but the texts (licences, README) and the
+// WebAssembly in a script that only a page opened from disk loads.
+const files = fs.readdirSync(siteDirectory)
+  .filter((name) => !name.endsWith('.txt') && name !== 'quorvale-wasm.js').sort();
 const weights = files.map((name) => ({
   name,
   bytes: fs.statSync(path.join(siteDirectory, name)).size,

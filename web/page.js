@@ -10,10 +10,13 @@ const state = document.documentElement.dataset; // what the page is doing, for i
 const playAgain = document.getElementById('play-again');
 const share = document.getElementById('share');
 const status = document.getElementById('status');
+const endingLabel = document.getElementById('ending-label');
 
-// Where the game cannot run at all (the page opened from disk, a browser without
-// WebAssembly), the head's script fetched nothing, and says why once the page has loaded.
-const canStart = Boolean(window.quorvaleWasm);
+// The head's script (boot.js) has begun to compile the game, or has fetched nothing where
+// the game cannot run at all (a browser without WebAssembly), and then says why once the page
+// has loaded. It comes in by itself, most often before this script.
+const booted = 'quorvaleWasm' in window ? Promise.resolve()
+  : new Promise((resolve) => document.addEventListener('quorvale-boot', resolve, { once: true }));
 
 // Each game's instance, made ahead: the first one while the terminal is set up.
 function makeGame() {
@@ -25,7 +28,7 @@ function makeGame() {
     },
   }));
 }
-let nextGame = canStart && makeGame();
+let nextGame = null;
 
 const xterm = new window.Terminal({
   screenReaderMode: true, // the text also goes to an off-screen live region
@@ -36,14 +39,25 @@ const xterm = new window.Terminal({
 const fit = new window.FitAddon.FitAddon();
 xterm.loadAddon(fit);
 
+// As many columns as the box has room for; and the game's longest fixed line, 41 letters, on
+// one row: where the box is too narrow for it at the usual size (a phone), a smaller one, down
+// to 12 pixels, which still reads.
+const WIDEST_LINE = 41;
+function refit() {
+  for (let size = 14; size >= 12; size--) {
+    if (xterm.options.fontSize !== size) xterm.options.fontSize = size;
+    if ((fit.proposeDimensions()?.cols ?? WIDEST_LINE) >= WIDEST_LINE) break;
+  }
+  fit.fit();
+}
+
 // The terminal opens once the first game's instance is ready, so that its first frame on
 // screen already holds the game's first lines.
 function openTerminal() {
   xterm.open(document.getElementById('terminal'));
-  fit.fit();
-  // As many columns as the box has room for, whenever its size changes: a phone turned, a
-  // window narrowed, the page zoomed.
-  new ResizeObserver(() => requestAnimationFrame(() => fit.fit()))
+  refit();
+  // Again whenever the box's size changes: a phone turned, a window narrowed, the page zoomed.
+  new ResizeObserver(() => requestAnimationFrame(refit))
     .observe(document.getElementById('terminal'));
   // Tab and Shift+Tab move the focus, as on any page, and type nothing into the game.
   xterm.attachCustomKeyEventHandler((event) => event.key !== 'Tab');
@@ -100,10 +114,11 @@ async function playOneGame() {
   delete state.exitStatus;
   playAgain.hidden = true;
   share.hidden = true;
+  endingLabel.hidden = true;
   status.textContent = '';
   if (terminal) { // after a game: a clear screen, fitted; the first game's is both already
     xterm.reset();
-    fit.fit();
+    refit();
   }
   xterm.write('\x1b[?45h'); // Backspace may go back over a wrapped line's end
 
@@ -167,6 +182,7 @@ function endingLines() {
 }
 
 // A phone's share sheet where there is one; elsewhere the clipboard, and the page says so.
+// Where neither is allowed (a page embedded without them), the ending in a box to copy from.
 share.addEventListener('click', async () => {
   const text = endingLines();
   if (navigator.share) {
@@ -181,7 +197,11 @@ share.addEventListener('click', async () => {
     await navigator.clipboard.writeText(`${text}\n${location.href}`);
     status.textContent = 'Copied the ending to the clipboard.';
   } catch {
-    status.textContent = 'The browser did not let the page copy the ending.';
+    const ending = document.getElementById('ending');
+    ending.value = `${text}\n${location.href}`;
+    endingLabel.hidden = false;
+    ending.focus();
+    ending.select();
   }
 });
 
@@ -192,14 +212,27 @@ playAgain.addEventListener('keydown', (event) => {
 });
 playAgain.addEventListener('click', () => playOneGame().catch(fail));
 
-// Offline after one visit, and installable as an app. A new version found on a visit takes
-// over at once; the page then reloads into it, unless the player has begun to type.
+// Offline after one visit, and installable as an app. A new version found on a visit, once
+// its files are all cached, takes over at once, and the page reloads into it, unless the
+// player has begun to type: then it waits for a later visit. Until it takes over, this page
+// is served the files of its own version only.
 if ('serviceWorker' in navigator && location.protocol !== 'file:') {
   const hadWorker = navigator.serviceWorker.controller !== null;
   navigator.serviceWorker.addEventListener('controllerchange', () => {
     if (hadWorker && !typed) location.reload();
   });
-  addEventListener('load', () => navigator.serviceWorker.register('sw.js').catch(() => {}));
+  const takeOver = (worker) => {
+    if (worker && !typed) worker.postMessage('take over');
+  };
+  addEventListener('load', () => navigator.serviceWorker.register('sw.js').then((registration) => {
+    takeOver(registration.waiting);
+    registration.addEventListener('updatefound', () => {
+      const worker = registration.installing;
+      worker.addEventListener('statechange', () => {
+        if (worker.state === 'installed') takeOver(worker);
+      });
+    });
+  }).catch(() => {}));
 }
 
 // For the browser tests: the screen, and what the game wrote, byte for byte.
@@ -207,8 +240,10 @@ window.quorvale = {
   xterm, fit, maxPaste: MAX_PASTE, transcript: () => terminal?.transcript() ?? '',
 };
 
-// Set only now: if anything above failed, the head's check says what went wrong.
-if (canStart) {
+// Started only now: if anything above failed, the head's check says what went wrong.
+booted.then(() => {
+  if (!window.quorvaleWasm) return;
+  nextGame = makeGame();
   state.game = 'loading';
   playOneGame().catch(fail);
-}
+});

@@ -1,19 +1,41 @@
-// The service worker: keeps every file of the site in a cache named by the build, so that
-// after one visit the game loads and plays with no connection. A new build has a new worker,
-// which fetches the new files, takes over and deletes the old cache.
-const CACHE = 'quorvale-@QUORVALE_BUILD@';
+// The service worker: keeps every file of the site in a cache named by its scope and its
+// build, so that after one visit the game loads and plays with no connection. A new build
+// has a new worker, which caches all of the new files, or none, and waits until a page lets
+// it take over (page.js); it then deletes its own scope's old caches, and no other: two
+// copies of the site on one origin keep theirs. Each worker serves the files of its build
+// alone, so no page is ever served a mix of two builds.
+const PREFIX = `quorvale ${self.registration.scope} `;
+const CACHE = `${PREFIX}@QUORVALE_BUILD@`;
 const FILES = [@QUORVALE_SITE_FILES@];
 
-self.addEventListener('install', (event) => {
-  // Past the browser's own HTTP cache, which may still hold the last build's files.
-  const requests = FILES.map((file) => new Request(file, { cache: 'reload' }));
-  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(requests))
-    .then(() => self.skipWaiting()));
+// Every file fetched before any is kept; a host that redirects (index.html to ./) gives a
+// redirected response, which a navigation may not be answered with: its body and headers are
+// kept instead.
+async function cacheTheBuild() {
+  const responses = await Promise.all(FILES.map(async (file) => {
+    // Past the browser's own HTTP cache, which may still hold the last build's files.
+    const response = await fetch(new Request(file, { cache: 'reload' }));
+    if (!response.ok) throw new Error(`${file}: HTTP ${response.status}`);
+    return response.redirected ? new Response(await response.blob(), response) : response;
+  }));
+  const cache = await caches.open(CACHE);
+  try {
+    await Promise.all(responses.map((response, at) => cache.put(FILES[at], response)));
+  } catch (error) {
+    await caches.delete(CACHE);
+    throw error;
+  }
+}
+
+self.addEventListener('install', (event) => event.waitUntil(cacheTheBuild()));
+
+self.addEventListener('message', (event) => {
+  if (event.data === 'take over') self.skipWaiting();
 });
 
 self.addEventListener('activate', (event) => {
   event.waitUntil(caches.keys()
-    .then((names) => Promise.all(names.filter((name) => name.startsWith('quorvale-') && name !== CACHE)
+    .then((names) => Promise.all(names.filter((name) => name.startsWith(PREFIX) && name !== CACHE)
       .map((name) => caches.delete(name))))
     .then(() => self.clients.claim()));
 });

@@ -4,8 +4,11 @@
 //    the README's transcript (the fate aside); the pause waits for a key, which ends the run
 //    with status 0; the screen reader's copy of the screen has the text; a screenshot of the
 //    finished game is saved;
-//  - Enter (and the keypad's) at the pause only ends the game; Backspace, Ctrl-W, Ctrl-U and
-//    Ctrl-V edit an answer, after a fresh Enter on "Play again" has started a fresh game;
+//  - Enter (and the keypad's) at the pause only ends the game, and keys after it reach
+//    nothing; Backspace, Ctrl-W, Ctrl-U and Ctrl-V edit an answer, after a fresh Enter on
+//    "Play again" has started a fresh game; keys that send escape sequences do nothing;
+//    Backspace takes back one grapheme cluster, and the screen always shows what the game
+//    gets; pasted C1 controls and escape sequences drive nothing;
 //  - every transcript case whose input can be typed is typed (one of them pasted) into a
 //    fresh game each, and what the game wrote must be the case's expected output, byte for
 //    byte, then the pause's prompt; input the case ends early is ended with Ctrl-D; letters
@@ -15,11 +18,15 @@
 //    and Ctrl-\ end the game mid-answer or at the pause with status 130 or 131; Ctrl-Z, Ctrl-S
 //    and Ctrl-Q do nothing;
 //  - a 1 MiB pasted name plays whole, and a paste too long to take is refused out loud;
-//  - the terminal refits when its box changes, down to 320 pixels, with no sideways scroll;
-//  - the ending can be shared (copied, where there is no share sheet);
-//  - installable, and after one visit it plays a whole game with no connection;
-//  - a blocked .wasm, a page opened from disk and a trap mid-game each end in an alert with
-//    a Retry button, with nothing typed echoed;
+//  - the terminal refits when its box changes, down to 320 pixels, with no sideways scroll,
+//    the longest line on one row at 12 pixels or more, and the status in the first screen;
+//  - the ending can be shared (copied, where there is no share sheet), and inside an iframe
+//    of another origin, where it may not be copied, shown to copy by hand;
+//  - installable, and after one visit it plays a whole game with no connection, also where
+//    the host redirects index.html, and with two copies of the site on one origin;
+//  - the page opened from disk plays; a blocked .wasm and a trap mid-game each end in an
+//    alert with Retry, in the first screen, in place of the terminal; an address without its
+//    final slash says so;
 //  - no axe-core violation (WCAG 2.2 AA and best practice), no source map named that the
 //    site lacks, and no error logged.
 //
@@ -235,6 +242,16 @@ await check('Enter at the pause only ends the game, held or not: the game stays 
       throw new Error(`${key} at the pause started another game`);
     }
   }
+  // Two keys at once: the first ends the game, and nothing of the second reaches the screen.
+  await startAGame();
+  await paste('Ann\nLee\n2\n');
+  await waitingFor('key');
+  await page.keyboard.type('ab');
+  await ended('0');
+  await page.waitForTimeout(200);
+  if (!(await screen()).endsWith('*****Game Over*****\nPress any key to continue . . .')) {
+    throw new Error(`the screen after the key:\n${await screen()}`);
+  }
 });
 
 const caseDir = options.cases;
@@ -267,6 +284,48 @@ await check('Backspace, Ctrl-W, Ctrl-U and Ctrl-V edit an answer, in a fresh gam
     { press: 'Control+u' }, { type: 'Ann' }, { press: 'Control+v' }, { type: 'x' },
     { press: 'Backspace' }, { press: 'Enter' }, { type: 'Lee' }, { press: 'Enter' }, { type: '2' },
     { press: 'Enter' }])));
+
+await check('keys that send escape sequences do nothing; Ctrl-W alone erases a word', () =>
+  playCase('three_lines', async () => {
+    await type([{ type: 'Anm' }, ...['ArrowLeft', 'ArrowRight', 'Home', 'End', 'Delete',
+      'PageUp', 'PageDown', 'F1', 'F12', 'Escape', 'Alt+x', 'Shift+ArrowUp']
+      .map((press) => ({ press })), { press: 'Backspace' }, { type: 'n Bo' },
+    { press: 'Control+w' }]);
+    const shown = await screen();
+    if (!shown.endsWith("first name:\nAnn")) throw new Error(`the answer on screen:\n${shown}`);
+    await type([{ press: 'Enter' }, { type: 'Lee\n2\n' }]);
+  }));
+
+await check('Backspace takes back a letter as seen, and the screen shows what the game gets', async () => {
+  for (const [typed, answer] of [['A\u2764\ufe0f', 'Ax'], ['A\u{1f44d}\u{1f3fd}', 'Ax'],
+    ['A\u{1f468}\u200d\u{1f469}', 'Ax'], ['A\u0939\u0902', 'Ax'], ['Jose\u0301', 'Josx']]) {
+    await startAGame();
+    await type([{ insert: typed }, { press: 'Backspace' }, { type: 'x' }]);
+    const shown = (await screen()).split('\n').at(-1);
+    await type([{ press: 'Enter' }, { type: 'Lee\n2\n' }]);
+    await waitingFor('key');
+    const greeting = (await transcript()).toString('utf8').match(/Welcome, (.*)\. Select/)?.[1];
+    if (shown !== answer || greeting !== answer) {
+      throw new Error(`${JSON.stringify(typed)}: the screen shows ${shown}, the game got ${greeting}`);
+    }
+    await pressAKeyAndEnd();
+  }
+});
+
+await check('pasted C1 controls and escape sequences drive nothing: no clear, no report', async () => {
+  await startAGame();
+  await paste('Ann\u009b2J\u001b[2J\nLee\u009b6n\n2\n');
+  await waitingFor('key');
+  const written = (await transcript()).toString('utf8');
+  if (!written.includes('Ann\u009b2J Lee\u009b6n, Engineer has arrived.')) {
+    throw new Error(`the game got:\n${written}`);
+  }
+  const shown = await screen();
+  if (!shown.startsWith('Welcome to Quorvale!') || !shown.includes('Welcome, AnnM-^[2J.')) {
+    throw new Error(`the screen:\n${shown}`);
+  }
+  await pressAKeyAndEnd();
+});
 
 await check('three lines pasted at once play as typed', () =>
   playCase('three_lines', () => paste('Ann\nLee\n2\n')));
@@ -367,6 +426,9 @@ await check('the terminal refits to its box mid-game, from 820 pixels down to 32
       return Math.max(document.documentElement.scrollWidth - innerWidth, grid.right - box.right);
     });
     if (overflow > 0) throw new Error(`at ${width} pixels the page or the grid is ${overflow} too wide`);
+    const { cols, fontSize } = await page.evaluate(() => ({ cols: window.quorvale.xterm.cols,
+      fontSize: window.quorvale.xterm.options.fontSize }));
+    if (cols < 41 || fontSize < 12) throw new Error(`at ${width} pixels: ${cols} columns at ${fontSize} pixels`);
     if (width === 320) {
       await page.keyboard.type('Lee\n2\n');
       await waitingFor('key');
@@ -377,6 +439,14 @@ await check('the terminal refits to its box mid-game, from 820 pixels down to 32
     throw new Error(`the end of the game is not on screen:\n${shown}`);
   }
   await pressAKeyAndEnd();
+  // A phone: after Ctrl-C the status says so within the first screen.
+  await page.setViewportSize({ width: 360, height: 740 });
+  await startAGame();
+  await page.keyboard.press('Control+c');
+  await ended('130');
+  const bottom = await page.evaluate(() => document.getElementById('status').getBoundingClientRect().bottom);
+  if (bottom > 740) throw new Error(`the status ends at ${bottom} pixels, below the screen`);
+  await page.setViewportSize({ width: 820, height: 720 });
 });
 
 await check('"Share" copies the character\'s arrival and death, from the keyboard', async () => {
@@ -396,7 +466,7 @@ await check('"Share" copies the character\'s arrival and death, from the keyboar
 
 const axe = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 await check('no axe-core violation of WCAG 2.2 AA or best practice, at 360 pixels and 820', async () => {
-  await page.addScriptTag({ path: axe });
+  await page.evaluate(fs.readFileSync(axe, 'utf8')); // past the page's own script policy
   for (const width of [360, 820]) {
     await page.setViewportSize({ width, height: 740 });
     const violations = await page.evaluate(async () => (await window.axe.run(document, {
@@ -422,11 +492,11 @@ async function inAnotherContext(options, body) {
     await context.close();
   }
 }
-const playThrough = async (other) => {
+const playThrough = async (other, keyboard = other.keyboard) => {
   await other.waitForFunction(() => document.documentElement.dataset.waitingFor === 'line');
-  await other.keyboard.type('Ann\nLee\n2\n');
+  await keyboard.type('Ann\nLee\n2\n');
   await other.waitForFunction(() => document.documentElement.dataset.waitingFor === 'key');
-  await other.keyboard.press('k');
+  await keyboard.press('k');
   await other.waitForFunction(() => document.documentElement.dataset.exitStatus === '0');
 };
 
@@ -453,14 +523,18 @@ await check('installable, and after one visit a whole game plays with no connect
   }
 });
 
-const alertOn = async (other, what) => {
-  await other.waitForFunction(() => document.querySelector('[role=alert] button')?.textContent === 'Retry');
-  const text = await other.textContent('[role=alert]');
+// An alert that says `what`, in place of the terminal and within the first screen, with Retry
+// only where retrying can help.
+const alertOn = async (other, what, retry) => {
+  await other.waitForFunction(() => document.documentElement.dataset.game === 'failed');
+  const text = await other.textContent('#problem');
   if (!text.includes(what)) throw new Error(`the alert says: ${text}`);
-  await other.click('#terminal');
-  await other.keyboard.type('Zed\n');
-  const echoed = await other.evaluate(() => document.querySelector('.xterm-rows')?.textContent ?? '');
-  if (echoed.includes('Zed')) throw new Error('typing echoed into a terminal with no game');
+  if ((await other.$('#problem button') !== null) !== retry) throw new Error(`Retry: not ${retry}`);
+  for (const [width, height] of [[360, 740], [1280, 800]]) {
+    await other.setViewportSize({ width, height });
+    const box = await other.evaluate(() => document.getElementById('problem').getBoundingClientRect().bottom);
+    if (box > height || await other.isVisible('#terminal')) throw new Error(`at ${width}x${height} the alert ends at ${box}`);
+  }
 };
 // A real trap, from a module of one instruction, where the game's pause should wait: the
 // game's import that waits for the key (its name is minified; its code is ours).
@@ -479,22 +553,71 @@ function trapAtThePause() {
   };
 }
 
-await check('a blocked .wasm, a page from disk and a trap mid-game each end in an alert with Retry',
+await check('a blocked .wasm and a trap mid-game end in an alert with Retry; from disk it plays',
   () => inAnotherContext({ serviceWorkers: 'block' }, async (context, other) => {
     await other.route('**/quorvale.wasm', (route) => route.abort());
     await other.goto(site.url);
-    await alertOn(other, 'could not be loaded');
+    await alertOn(other, 'could not be loaded', true);
     await other.unroute('**/quorvale.wasm');
     await other.goto(`file://${path.resolve(options.site)}/index.html`);
-    await alertOn(other, 'python3 -m http.server --bind 127.0.0.1');
+    await playThrough(other);
     await other.addInitScript(trapAtThePause);
     await other.goto(site.url);
     await other.waitForFunction(() => document.documentElement.dataset.waitingFor === 'line');
     await other.keyboard.type('Ann\nLee\n2\n');
-    await alertOn(other, 'stopped with an error');
-    await other.click('[role=alert] button');
+    await alertOn(other, 'stopped with an error', true);
+    await other.click('#problem button');
     await other.waitForFunction(() => document.documentElement.dataset.game === 'playing');
   }));
+
+await check('in an iframe of another origin it plays, and shows the ending to copy by hand', async () => {
+  const host = await serve(options.site, { pages: { '/host.html': `<!doctype html><title>host</title>
+    <iframe src="${site.url}" width="820" height="700" title="Quorvale"></iframe>` } });
+  try {
+    await inAnotherContext({}, async (context, other) => {
+      await other.goto(`${host.url}host.html`);
+      const frame = other.frames().find((f) => f.url().startsWith(site.url));
+      await frame.waitForFunction(() => document.documentElement.dataset.waitingFor === 'line');
+      await frame.click('#terminal');
+      await playThrough(frame, other.keyboard);
+      await frame.focus('#share');
+      await other.keyboard.press('Enter');
+      await frame.waitForFunction(() => !document.getElementById('ending-label').hidden);
+      const ending = await frame.inputValue('#ending');
+      if (!/has arrived\.\n.* has .*\n/.test(ending)) throw new Error(`the box holds: ${ending}`);
+    });
+  } finally {
+    host.close();
+  }
+});
+
+await check('hosts: an address without its slash says so; index.html redirected, or two copies on one origin, play offline', async () => {
+  const hosted = await serve(options.site, { folders: ['/a/', '/b/'], redirectIndex: true });
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvale-profile-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: chromiumPath, args: CHROMIUM_ARGUMENTS });
+  try {
+    const other = context.pages()[0] ?? await context.newPage();
+    await other.goto(`${hosted.url}a`);
+    await other.waitForFunction(() => getComputedStyle(document.getElementById('not-loaded'))
+      .visibility === 'visible' && document.getElementById('not-loaded').textContent.includes('slash'));
+    for (const folder of ['a/', 'b/']) {
+      await other.goto(`${hosted.url}${folder}`);
+      await other.waitForFunction(() => navigator.serviceWorker.controller !== null);
+      await other.goto(`${hosted.url}${folder}index.html`); // redirected to the folder
+      await playThrough(other);
+    }
+    await context.setOffline(true);
+    for (const address of ['a/', 'a/index.html', 'b/index.html']) {
+      await other.goto(`${hosted.url}${address}`);
+      await playThrough(other);
+    }
+  } finally {
+    await context.close();
+    fs.rmSync(profile, { recursive: true, force: true });
+    hosted.close();
+  }
+});
 
 await check('the page logged no error', async () => {
   if (pageErrors.length > 0) throw new Error(pageErrors.join('\n'));

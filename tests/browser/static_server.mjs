@@ -12,12 +12,25 @@ const TYPES = {
 };
 
 // Resolves to { url, close() } once the server listens. `pages` maps paths to pages served
-// from memory beside the site's files (the benchmark's bare page).
-export async function serve(siteDirectory, { pages = {}, gzip = false } = {}) {
+// from memory beside the site's files (the benchmark's bare page). As some hosts do, the site
+// can be served under each of `folders` (each "/name/"), its page also at the folder's name
+// without the final slash, and with `redirectIndex` index.html redirected to its folder.
+export async function serve(siteDirectory, { pages = {}, gzip = false, folders = ['/'],
+  redirectIndex = false } = {}) {
   const root = path.resolve(siteDirectory);
   const compressed = new Map(); // once per file: the server's time is not the page's
   const server = http.createServer((request, response) => {
-    const name = new URL(request.url, 'http://host').pathname.replace(/\/$/, '/index.html');
+    const asked = new URL(request.url, 'http://host').pathname;
+    const folder = folders.find((f) => asked.startsWith(f) || asked === f.slice(0, -1));
+    if (redirectIndex && folder && asked === `${folder}index.html`) {
+      response.writeHead(301, { Location: folder }).end();
+      return;
+    }
+    if (pages[asked] === undefined && !folder) {
+      response.writeHead(404).end(); // outside the site's folders
+      return;
+    }
+    const name = folder ? `/${asked.slice(folder.length)}`.replace(/\/$/, '/index.html') : asked;
     const file = path.join(root, path.posix.normalize(decodeURIComponent(name))); // stays in root
     const send = (error, data) => {
       if (error) {
@@ -32,7 +45,7 @@ export async function serve(siteDirectory, { pages = {}, gzip = false } = {}) {
       }
       response.writeHead(200, headers).end(data);
     };
-    if (pages[name] !== undefined) send(null, Buffer.from(pages[name]));
+    if (pages[asked] !== undefined) send(null, Buffer.from(pages[asked]));
     else fs.readFile(file, send);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
