@@ -37,10 +37,9 @@ endif()
 
 # games/ as Debian has it; bin/ for the portable build, which goes where /usr/games and
 # /usr/local/games are on no PATH (Fedora, Arch, openSUSE).
+set(games_dir games)
 if(QUORVALE_PORTABLE)
   set(games_dir bin)
-else()
-  set(games_dir games)
 endif()
 set(QUORVALE_INSTALL_GAMESDIR ${games_dir} CACHE STRING "Where the game is installed, under the prefix")
 install(TARGETS quorvale RUNTIME DESTINATION ${QUORVALE_INSTALL_GAMESDIR})

@@ -174,10 +174,9 @@ const { GameTerminal, MAX_PASTE } = (() => {
 
     // The column after `text` from `column`, with tab stops every eight columns.
     columnAfter(text, column) {
-      for (const part of text.split('\t').map((piece, at) => [piece, at])) {
-        if (part[1] > 0) column += 8 - (column % 8);
-        column += this.cells(part[0]);
-      }
+      const [first, ...afterTabs] = text.split('\t');
+      column += this.cells(first);
+      for (const piece of afterTabs) column += 8 - (column % 8) + this.cells(piece);
       return column;
     }
 
