@@ -18,19 +18,20 @@ import desktopConfig from 'lighthouse/core/config/desktop-config.js';
 import { computeMedianRun } from 'lighthouse/core/lib/median-run.js';
 import * as chromeLauncher from 'chrome-launcher';
 import { serve, CHROMIUM_ARGUMENTS } from '../tests/browser/static_server.mjs';
+import { beforeFirstAnswer, prompts } from '../tests/browser/expected.mjs';
 
 const [siteDirectory, loads = '60', lighthouseRuns = '5', executablePath = '/usr/bin/chromium'] =
   process.argv.slice(2);
 const WEIGHT_GOAL_KB = 200;
 const RATIO_GOAL = 1.25;
-const PROMPT = "Please enter your character's first name:";
+const PROMPT = prompts[0];
 const BARE_PAGE = `<!doctype html>
 <html lang="en"><head><meta charset="utf-8"><title>bare</title>
 <link rel="stylesheet" href="xterm.css"></head>
 <body><div id="terminal"></div><script src="xterm.js"></script><script>
 const xterm = new Terminal({ screenReaderMode: true, fontSize: 14, convertEol: true });
 xterm.open(document.getElementById('terminal'));
-xterm.write("Welcome to Quorvale!\\nStarting new game...\\n\\n${PROMPT}\\n");
+xterm.write(${JSON.stringify(beforeFirstAnswer)});
 </script></body></html>`;
 
 // What the page loads: everything in the site but the texts (licences, README) and the

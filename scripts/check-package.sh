@@ -28,7 +28,7 @@ if dpkg -s quorvale >/dev/null 2>&1; then
 fi
 # play_transcripts [LAUNCHER...] GAME: every transcript case, played by a packaged game.
 play_transcripts() {
-  cmake "-DLAUNCHER=$(IFS=';'; echo "${*:1:$#-1}")" "-DGAME=${!#}" -P tests/e2e/check_transcript.cmake
+  cmake "-DLAUNCHER=$(IFS=';'; echo "${*:1:$#-1}")" "-DGAME=${!#}" -P tests/transcript/play_every_case.cmake
 }
 # readme_block NAME: the README's code block after the line <!-- NAME: ... -->.
 readme_block() {

@@ -12,10 +12,9 @@
 source "$(dirname "$0")/lib.sh"
 command=$1
 pause_prompt=$2
-case_dir=tests/e2e/cases
-prompts=("Please enter your character's first name:" "Please enter a last name:"
-  "Enter your class number:")
-mapfile -t answers <"$case_dir/three_lines.in"
+# The prompts are the lines of the game's text before each answer.
+mapfile -t prompts < <(grep -B1 -x -F '<answer>' tests/expected/game.txt | grep -v -x -F -e '<answer>' -e --)
+mapfile -t answers <tests/expected/cases/three_lines.in
 
 scratch=$(mktemp -d)
 server=quorvale-console-$$
@@ -57,12 +56,7 @@ sleep 1
 
 # What the player saw: the transcript, each answer echoed on the line after its prompt.
 screen | sed '$d' >"$scratch/screen"
-awk -v p1="${prompts[0]}" -v p2="${prompts[1]}" -v p3="${prompts[2]}" '
-  NR == FNR { answer[++n] = $0; next }
-  { print }
-  $0 == p1 || $0 == p2 || $0 == p3 { print answer[++i] }
-' "$case_dir/three_lines.in" "$case_dir/three_lines.out" >"$scratch/expected"
-cmake -DEXPECTED="$scratch/expected" -DACTUAL="$scratch/screen" -P tests/e2e/check_transcript.cmake
+cmake -DSCREEN="$scratch/screen" -P tests/transcript/compare_screen.cmake
 
 console send-keys -t game k
 within_30s test -s "$scratch/status" || true

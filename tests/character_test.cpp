@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "expected.h"
+
 namespace quorvale {
 namespace {
 
@@ -22,7 +24,6 @@ TEST(WriteTitle, JoinsTheFieldsWithNoLineEnd) {
     Character character;
     std::string title;
   } cases[] = {
-      {Character{}, "Morty McDead, Redshirt"},
       {Character{"Ann", "Lee", "Engineer"}, "Ann Lee, Engineer"},
       {Character{"", "", ""}, " , "},
       {Character{std::string("N\0l", 3), "Zo\xC3\xAB", "Guard"},
@@ -33,17 +34,19 @@ TEST(WriteTitle, JoinsTheFieldsWithNoLineEnd) {
   }
 }
 
+// A player who never answers keeps the defaults: the empty-input case's character.
+TEST(CharacterRecord, StartsWithTheDefaults) {
+  const Character defaults = testing::case_character("empty_input");
+  EXPECT_EQ(title_of(Character{}), title_of(defaults));
+}
+
 TEST(ClassTable, StoresTheClassNameNotTheMenuLabel) {
-  const struct {
-    int number = 0;
-    std::optional<std::string_view> name;
-  } cases[] = {
-      {0, "Cadet"},        {1, "Scientist"},   {2, "Engineer"},         {3, "Janitor"},
-      {4, "Overseer"},     {5, "Guard"},       {6, std::nullopt},       {7, std::nullopt},
-      {100, std::nullopt}, {-1, std::nullopt}, {INT_MIN, std::nullopt}, {INT_MAX, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(class_name_for(c.number), c.name) << "class number " << c.number;
+  ASSERT_EQ(testing::class_names().size(), 6u);
+  for (int number = 0; number < 6; ++number) {
+    EXPECT_EQ(class_name_for(number), testing::class_names()[static_cast<std::size_t>(number)]);
+  }
+  for (const int outside : {6, 7, 100, -1, INT_MIN, INT_MAX}) {
+    EXPECT_EQ(class_name_for(outside), std::nullopt) << "class number " << outside;
   }
 }
 

@@ -172,13 +172,14 @@ function fail(error) {
 addEventListener('error', (event) => fail(event.error ?? event.message));
 addEventListener('unhandledrejection', (event) => fail(event.reason));
 
-// The character's arrival and death, the lines worth sharing, or null without them.
+// The character's arrival and death, the lines worth sharing: the two before the game's last
+// line (its closing banner), after which came the pause's prompt; null if it never came.
 function endingLines() {
+  if (terminal.beforeKey === undefined) return null;
   const text = new TextDecoder().decode(
-    Uint8Array.from(terminal.transcript(), (c) => c.charCodeAt(0)));
+    Uint8Array.from(terminal.beforeKey, (c) => c.charCodeAt(0)));
   const lines = text.split('\n');
-  const banner = lines.lastIndexOf('*****Game Over*****');
-  return banner >= 2 ? lines.slice(banner - 2, banner).join('\n') : null;
+  return lines.length >= 4 ? lines.slice(-4, -2).join('\n') : null;
 }
 
 // A phone's share sheet where there is one; elsewhere the clipboard, and the page says so.

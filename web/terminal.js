@@ -278,6 +278,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
 
     // One key, unechoed, pressed after this call: what was typed before does not count.
     waitForKey() {
+      this.beforeKey = this.transcript(); // the game's whole text, then the pause's prompt
       this.chunks = [];
       this.line = '';
       this.waitingForKey = true;

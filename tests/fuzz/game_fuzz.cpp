@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the game as its whole standard input and checks the transcript
-// against an independent reading of the answers, put into the tests' own expected transcript
-// and fate texts, byte for byte.
+// against an independent reading of the answers, put into the tests' own expected texts,
+// byte for byte.
 
 #include <algorithm>
 #include <cstdint>
@@ -23,16 +23,12 @@ bool is_separator(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-struct Answers {
-  std::string first_name = "Morty";
-  std::string last_name = "McDead";
-  std::string class_name = "Redshirt";
-};
-
 // The answers as a player's input defines them, read without the stream library: words
 // split on the six separators, then an optionally signed decimal that must fit 32 bits.
-Answers read_answers(std::string_view input) {
-  Answers answers;
+quorvale::Character read_answers(std::string_view input) {
+  // A player who answers nothing keeps the empty-input case's character.
+  static const quorvale::Character defaults = quorvale::testing::case_character("empty_input");
+  quorvale::Character answers = defaults;
   std::size_t at = 0;
   auto skip_separators = [&] {
     while (at < input.size() && is_separator(input[at]))
@@ -61,37 +57,11 @@ Answers read_answers(std::string_view input) {
   }
   const std::int64_t number = negative ? -value : value;
   const bool fits = number >= -kLimit && number < kLimit;
-  constexpr const char* kClassNames[] = {"Cadet",   "Scientist", "Engineer",
-                                         "Janitor", "Overseer",  "Guard"};
-  if (has_digits && fits && number >= 0 && number < 6) {
-    answers.class_name = kClassNames[number];
+  const auto& class_names = quorvale::testing::class_names();
+  if (has_digits && fits && number >= 0 && number < static_cast<std::int64_t>(class_names.size())) {
+    answers.class_name = class_names[static_cast<std::size_t>(number)];
   }
   return answers;
-}
-
-// The empty-input case's transcript, where the game kept every default, with the player's
-// answers and the drawn fate put in. One pass, so nothing a player typed is ever replaced.
-std::string expected_transcript(const Answers& answers, int fate) {
-  static const std::string model = quorvale::testing::case_file("empty_input", ".out");
-  const std::pair<std::string_view, std::string_view> replacements[] = {
-      {"Morty", answers.first_name},
-      {"McDead", answers.last_name},
-      {"Redshirt", answers.class_name},
-      {"<fate>", quorvale::testing::fate_texts().at(static_cast<std::size_t>(fate - 1))},
-  };
-  std::string expected;
-  for (std::size_t at = 0; at < model.size();) {
-    const auto* found = std::find_if(
-        std::begin(replacements), std::end(replacements),
-        [&](const auto& r) { return model.compare(at, r.first.size(), r.first) == 0; });
-    if (found == std::end(replacements)) {
-      expected += model[at++];
-    } else {
-      expected += found->second;
-      at += found->first.size();
-    }
-  }
-  return expected;
 }
 
 }  // namespace
@@ -105,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quorvale::run_game(in, out, [] { return g_fate_to_draw; });
 
   const std::string transcript = out.str();
-  const std::string expected = expected_transcript(read_answers(input), g_fate_to_draw);
+  const std::string expected =
+      quorvale::testing::transcript_of(read_answers(input), g_fate_to_draw);
   if (transcript != expected) {
     std::size_t differs_at = 0;
     while (differs_at < transcript.size() && differs_at < expected.size() &&
