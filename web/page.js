@@ -44,11 +44,15 @@ xterm.loadAddon(fit);
 // to 12 pixels, which still reads.
 const WIDEST_LINE = 41;
 function refit() {
+  const before = xterm.options.fontSize;
   for (let size = 14; size >= 12; size--) {
     if (xterm.options.fontSize !== size) xterm.options.fontSize = size;
     if ((fit.proposeDimensions()?.cols ?? WIDEST_LINE) >= WIDEST_LINE) break;
   }
   fit.fit();
+  // A new size's cells are measured again as they are drawn, which can give the box a column
+  // more or less than the fit just made: fit to them once they are.
+  if (xterm.options.fontSize !== before) requestAnimationFrame(() => fit.fit());
 }
 
 // The terminal opens once the first game's instance is ready, so that its first frame on
