@@ -3,7 +3,8 @@
 #include "console/console.h"
 
 // The page's terminal: waits, without blocking the page, until the player presses a key
-// after this call. Keys typed before it do not count.
+// after this call. Keys typed before it do not count. The wait unwinds the stack through
+// Asyncify, so whatever calls this must be named in web/asyncify.cmake.
 extern "C" void quorvale_wait_for_key();
 
 namespace quorvale {
