@@ -8,7 +8,7 @@ require em++=emscripten /usr/share/nodejs/acorn=node-acorn chromium=chromium zip
   node=nodejs,npm ninja=ninja-build
 
 echo "== npm ci: the terminal component and the browser driver, as package-lock.json pins them"
-npm ci --no-audit --no-fund
+npm_packages
 
 echo "== building the site and playing it in Chromium"
 cmake --workflow --preset web

@@ -31,3 +31,12 @@ require() {
 project_version() {
   sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt
 }
+
+# npm_packages: the npm packages as package-lock.json pins them (npm ci), unless
+# node_modules already holds just that install.
+npm_packages() {
+  if ! cmp -s package-lock.json node_modules/.installed-from-package-lock.json; then
+    npm ci --no-audit --no-fund
+    cp package-lock.json node_modules/.installed-from-package-lock.json
+  fi
+}

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Static checks, all required clean: clang-format, clang-tidy (rules in .clang-tidy) and
-# cppcheck over the project's own sources.
+# cppcheck over the project's own C++, and eslint (eslint.config.js) over its JavaScript.
 source "$(dirname "$0")/lib.sh"
-require clang-format=clang-format clang-tidy=clang-tidy cppcheck=cppcheck ninja=ninja-build
+require clang-format=clang-format clang-tidy=clang-tidy cppcheck=cppcheck ninja=ninja-build \
+  node=nodejs,npm
 
 echo "== clang-format"
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
@@ -20,4 +21,8 @@ git ls-files -z -- '*.cpp' |
 echo "== cppcheck"
 cppcheck --enable=warning,style,performance,portability --std=c++17 --library=googletest \
   --library=posix --error-exitcode=1 --inline-suppr --quiet -I src src tests bench
-echo "lint: 3 passed, 0 failed"
+echo "== eslint"
+npm_packages >/dev/null
+npx --no-install eslint --max-warnings 0 web tests/browser bench eslint.config.js
+
+echo "lint: 4 passed, 0 failed"

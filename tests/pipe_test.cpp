@@ -18,11 +18,11 @@ using namespace std::chrono_literals;
 // prompt left in a buffer would make this time out.
 TEST(GameOverPipes, EachPromptArrivesBeforeTheGameWaitsForItsAnswer) {
   ChildProcess game({QUORVALE_GAME}, ChildProcess::Console::kPipes);
-  const std::vector<std::string> prompts = testing::prompts();
+  const std::vector<std::string> asked = prompts();
   const char* const answers[] = {"Ann\n", "Lee\n", "2\n"};
-  ASSERT_EQ(prompts.size(), std::size(answers));
-  for (std::size_t i = 0; i < prompts.size(); ++i) {
-    ASSERT_TRUE(game.read_until(prompts[i] + '\n', 5s)) << "no prompt; got:\n" << game.output();
+  ASSERT_EQ(asked.size(), std::size(answers));
+  for (std::size_t i = 0; i < asked.size(); ++i) {
+    ASSERT_TRUE(game.read_until(asked[i] + '\n', 5s)) << "no prompt; got:\n" << game.output();
     game.write(answers[i]);
   }
   // The input pipe stays open after the last answer: the game must still finish.

@@ -66,7 +66,7 @@ void write(const std::string& name, const std::string& text) {
 }
 
 [[noreturn]] void refuse(const std::string& why) {
-  std::fprintf(stderr, "update_expected: %s\n", why.c_str());
+  static_cast<void>(std::fprintf(stderr, "update_expected: %s\n", why.c_str()));
   std::exit(1);
 }
 
@@ -179,8 +179,8 @@ int main() {
     fates.append(quorvale::fate_text(number)).append("\n");
   }
   std::string classes;
-  for (int number = 0; const auto name = quorvale::class_name_for(number); ++number) {
-    classes.append(*name).append("\n");
+  for (int number = 0; const auto class_name = quorvale::class_name_for(number); ++number) {
+    classes.append(*class_name).append("\n");
   }
   write("fates.txt", fates);
   write("classes.txt", classes);
@@ -206,10 +206,15 @@ int main() {
     const std::string transcript = play(expected::read_file(input.string()), 1);
     const auto character = character_in(transcript, tokens);
     if (!character || expected::transcript_of(*character, 1) != transcript) {
-      refuse("case " + name + ": the game's transcript does not fit game.txt:\n" + transcript);
+      std::string why = "case " + name + ": the game's transcript does not fit game.txt:\n";
+      refuse(why.append(transcript));
     }
-    write("cases/" + name + ".character", character->first_name + '\n' + character->last_name +
-                                              '\n' + character->class_name + '\n');
+    std::string fields;
+    for (const std::string* field :
+         {&character->first_name, &character->last_name, &character->class_name}) {
+      fields.append(*field).append("\n");
+    }
+    write("cases/" + name + ".character", fields);
   }
   std::printf("tests/expected: game.txt, fates.txt, classes.txt and %zu cases rewritten\n",
               inputs.size());

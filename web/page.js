@@ -9,7 +9,7 @@
 const state = document.documentElement.dataset; // what the page is doing, for its tests too
 const playAgain = document.getElementById('play-again');
 const share = document.getElementById('share');
-const status = document.getElementById('status');
+const statusLine = document.getElementById('status');
 const endingLabel = document.getElementById('ending-label');
 
 // The head's script (boot.js) has begun to compile the game, or has fetched nothing where
@@ -119,7 +119,7 @@ async function playOneGame() {
   playAgain.hidden = true;
   share.hidden = true;
   endingLabel.hidden = true;
-  status.textContent = '';
+  statusLine.textContent = '';
   if (terminal) { // after a game: a clear screen, fitted; the first game's is both already
     xterm.reset();
     refit();
@@ -138,7 +138,7 @@ async function playOneGame() {
     },
     onInterrupt: interrupted,
     onRefused: (length) => {
-      status.textContent = `That paste held ${length.toLocaleString('en')} letters; the page `
+      statusLine.textContent = `That paste held ${length.toLocaleString('en')} letters; the page `
         + `takes at most ${MAX_PASTE.toLocaleString('en')} at once. None of it was typed.`;
     },
   });
@@ -153,7 +153,7 @@ async function playOneGame() {
   state.exitStatus = String(exitStatus);
   xterm.write('\x1b[?25l'); // no cursor once the game is over
   if (exitStatus !== 0) {
-    status.textContent = `The game was ended with ${exitStatus === 130 ? 'Ctrl-C' : 'Ctrl-\\'} `
+    statusLine.textContent = `The game was ended with ${exitStatus === 130 ? 'Ctrl-C' : 'Ctrl-\\'} `
       + `(exit status ${exitStatus}).`;
   }
   share.hidden = exitStatus !== 0 || endingLines() === null;
@@ -200,7 +200,7 @@ share.addEventListener('click', async () => {
   }
   try {
     await navigator.clipboard.writeText(`${text}\n${location.href}`);
-    status.textContent = 'Copied the ending to the clipboard.';
+    statusLine.textContent = 'Copied the ending to the clipboard.';
   } catch {
     const ending = document.getElementById('ending');
     ending.value = `${text}\n${location.href}`;

@@ -6,7 +6,7 @@
 // alone, so no page is ever served a mix of two builds.
 const PREFIX = `quorvale ${self.registration.scope} `;
 const CACHE = `${PREFIX}@QUORVALE_BUILD@`;
-const FILES = [@QUORVALE_SITE_FILES@];
+const FILES = ['@QUORVALE_SITE_FILES@'];
 
 // Every file fetched before any is kept; a host that redirects (index.html to ./) gives a
 // redirected response, which a navigation may not be answered with: its body and headers are

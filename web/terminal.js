@@ -16,6 +16,7 @@
 // The page (page.js, after this in the page's script) gets GameTerminal and MAX_PASTE; the
 // rest stays in here.
 
+/* exported GameTerminal, MAX_PASTE */
 const { GameTerminal, MAX_PASTE } = (() => {
   const END_OF_INPUT = null;
   const encoder = new TextEncoder();
