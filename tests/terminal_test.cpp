@@ -234,7 +234,7 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     const std::string redirect = c.output_to_file ? std::string(" >") + log_name : "";
     shell.write(std::string(QUORVALE_GAME) + redirect + "\n");
     if (!c.output_to_file) {
-      ASSERT_TRUE(shell.read_until("first name:\r\n", 5s)) << shell.output();
+      ASSERT_TRUE(shell.read_until(on_screen(prompts().at(0) + '\n'), 5s)) << shell.output();
     }
     shell.write("Ann Lee 2\n");
     // Ready for the key, and for Ctrl-Z, once in single-key mode with the prompt drawn.
