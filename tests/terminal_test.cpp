@@ -32,12 +32,18 @@ std::string on_screen(std::string text) {
   return text;
 }
 
-// The transcript's last line, and the pause's prompt after it.
-const std::string kWaitingScreen = [] {
-  const std::string transcript = transcript_of(case_character("three_lines"), 1);
-  return on_screen(transcript.substr(transcript.rfind('\n', transcript.size() - 2) + 1)) +
-         kPausePrompt;
-}();
+// A transcript's last `count` lines, as the terminal shows them.
+std::string last_lines_on_screen(const std::string& transcript, int count) {
+  std::size_t at = transcript.size() - 1;
+  for (int line = 0; line < count; ++line) {
+    at = transcript.rfind('\n', at - 1);
+  }
+  return on_screen(transcript.substr(at + 1));
+}
+
+// The closing banner, and the pause's prompt after it.
+const std::string kWaitingScreen =
+    last_lines_on_screen(transcript_of(case_character("three_lines"), 1), 1) + kPausePrompt;
 
 termios settings_of(int terminal) {
   termios settings{};
@@ -57,12 +63,8 @@ void expect_same_settings(const termios& after, const termios& before) {
 // the closing banner), with any fate, and the pause's prompt.
 bool ends_with_the_ending(const std::string& screen) {
   for (int fate = 1; fate <= static_cast<int>(fate_texts().size()); ++fate) {
-    const std::string transcript = transcript_of(case_character("three_lines"), fate);
-    std::size_t at = transcript.size() - 1;
-    for (int line = 0; line < 3; ++line) {
-      at = transcript.rfind('\n', at - 1);
-    }
-    const std::string ending = on_screen(transcript.substr(at + 1)) + kPausePrompt;
+    const std::string ending =
+        last_lines_on_screen(transcript_of(case_character("three_lines"), fate), 3) + kPausePrompt;
     if (screen.size() >= ending.size() &&
         screen.compare(screen.size() - ending.size(), ending.size(), ending) == 0) {
       return true;
