@@ -74,18 +74,29 @@ bool ends_with_the_ending(const std::string& screen) {
 }
 
 // Plays up to the pause in a pseudo-terminal and checks the game is waiting for a key.
-// The stray "x" typed before the prompt must not count as that key.
-void play_to_the_pause(ChildProcess& game, termios& settings_before) {
+// The stray "x" typed before the prompt must not count as that key. With `hold_output`, the
+// player holds the output back with Ctrl-S after the first prompt and lets it go after the
+// answers. Where the terminal is not the game's controlling one its keys must make no
+// signals, which would reach the program that started the game instead.
+void play_to_the_pause(ChildProcess& game, termios& settings_before, bool controlling = true,
+                       bool hold_output = false) {
   ASSERT_TRUE(game.read_until(on_screen(prompts().at(0) + '\n'), 5s)) << game.output();
   settings_before = settings_of(game.terminal_fd());
   std::this_thread::sleep_for(100ms);  // a player takes a moment: the game must wait for it
-  game.write("Ann\nLee\n2\nx");
+  if (hold_output) {
+    game.write("\x13");  // Ctrl-S
+    game.write("Ann\nLee\n2\nx");
+    EXPECT_FALSE(game.read_until(kPausePrompt, 500ms)) << "Ctrl-S held nothing back";
+    game.write("\x11");  // Ctrl-Q
+  } else {
+    game.write("Ann\nLee\n2\nx");
+  }
   ASSERT_TRUE(game.read_until(kWaitingScreen, 5s)) << game.output();
   EXPECT_TRUE(ends_with_the_ending(game.output())) << game.output();
   EXPECT_FALSE(game.wait_for_exit(300ms).has_value()) << "the game did not wait for a key";
   const termios waiting = settings_of(game.terminal_fd());
   EXPECT_EQ(waiting.c_lflag & (ICANON | ECHO), 0u) << "not reading single keys without echo";
-  EXPECT_NE(waiting.c_lflag & ISIG, 0u) << "Ctrl-C must still work";
+  EXPECT_EQ((waiting.c_lflag & ISIG) != 0, controlling) << "Ctrl-C must still end the game";
 }
 
 // The flags of the game's standard input, as the kernel holds them for its descriptor 0.
@@ -109,6 +120,7 @@ TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
     std::vector<std::string> command;
     const char* typed_first;  // at the pause, before the key
     Console console;
+    bool hold_output = false;  // with Ctrl-S, as play_to_the_pause says
   } cases[] = {
       {"its own session", {QUORVALE_GAME}, "", Console::kTerminal},
       {"Ctrl-Z with no shell to stop to", {QUORVALE_GAME}, "\x1a", Console::kTerminal},
@@ -118,12 +130,18 @@ TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
        "",
        Console::kTerminal},
       {"opened non-blocking", {QUORVALE_GAME}, "", Console::kNonBlockingTerminal},
+      {"opened non-blocking, output held",
+       {QUORVALE_GAME},
+       "",
+       Console::kNonBlockingTerminal,
+       true},
+      {"output held", {QUORVALE_GAME}, "", Console::kTerminal, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ChildProcess game(c.command, c.console);
     termios before{};
-    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before));
+    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before, true, c.hold_output));
     if (c.console == Console::kNonBlockingTerminal) {
       EXPECT_NE(input_flags_of(game.pid()) & O_NONBLOCK, 0) << "the game changed the flags";
     }

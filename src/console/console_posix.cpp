@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <initializer_list>
 #include <iostream>
 #include <streambuf>
@@ -15,9 +16,19 @@ namespace quorvale {
 
 namespace {
 
-// Reads what standard input has, waiting for it even where someone opened the descriptor
-// non-blocking (a wrapper, a multiplexer's helper): an EAGAIN is no answer, and the flags
-// are not ours to change. Returns 0 at the end of the input and -1 on an error.
+// ---- Standard input and output ----
+//
+// Someone may have opened the terminal non-blocking (a wrapper, a multiplexer's helper), and
+// the descriptor's flags are not ours to change. So an EAGAIN is no answer: the game waits
+// for the descriptor with poll and tries again. Output held back by Ctrl-S on such a terminal
+// comes out after Ctrl-Q, as on any other.
+
+void wait_until_ready(int fd, short events) {
+  pollfd ready{fd, events, 0};
+  static_cast<void>(poll(&ready, 1, -1));  // interrupted or not, the next try says what came
+}
+
+// What standard input has: 0 at its end, -1 on an error.
 ssize_t read_input(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t got = read(STDIN_FILENO, buffer, size);
@@ -25,15 +36,29 @@ ssize_t read_input(char* buffer, std::size_t size) {
       return got;
     }
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd input{STDIN_FILENO, POLLIN, 0};
-      static_cast<void>(poll(&input, 1, -1));  // interrupted or not, the read says what came
+      wait_until_ready(STDIN_FILENO, POLLIN);
     } else if (errno != EINTR) {
       return -1;
     }
   }
 }
 
-// std::cin's buffer: bytes straight from the descriptor, through read_input.
+// All of `bytes`, or false once the output has failed for good (a full disk, a reader gone).
+bool write_output(const char* bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t put = write(STDOUT_FILENO, bytes, size);
+    if (put > 0) {
+      bytes += put;
+      size -= static_cast<std::size_t>(put);
+    } else if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      wait_until_ready(STDOUT_FILENO, POLLOUT);
+    } else if (put == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
 class StandardInput final : public std::streambuf {
  protected:
   int_type underflow() override {
@@ -43,6 +68,49 @@ class StandardInput final : public std::streambuf {
     }
     setg(buffer_, buffer_, buffer_ + got);
     return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  char buffer_[4096] = {};
+};
+
+// Written out when full, on a flush, and before each read (std::cin is tied to std::cout).
+// After a failed write what it held is dropped and the stream goes bad, and the game goes on.
+class StandardOutput final : public std::streambuf {
+ public:
+  StandardOutput() {
+    setp(buffer_, buffer_ + sizeof buffer_);
+  }
+
+ protected:
+  int_type overflow(int_type byte) override {
+    if (sync() != 0) {
+      return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(byte, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(byte);
+      pbump(1);
+    }
+    return traits_type::not_eof(byte);
+  }
+
+  // What does not fit goes straight out, so a 64 MiB name is written once, not copied.
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    if (count < epptr() - pptr()) {
+      std::memcpy(pptr(), bytes, static_cast<std::size_t>(count));
+      pbump(static_cast<int>(count));
+      return count;
+    }
+    if (sync() != 0 || !write_output(bytes, static_cast<std::size_t>(count))) {
+      return 0;
+    }
+    return count;
+  }
+
+  int sync() override {
+    const bool written = write_output(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return written ? 0 : -1;
   }
 
  private:
@@ -330,8 +398,11 @@ void wait_for_one_byte() {
 // with SIGPIPE ignored the write just fails, unnoticed, and the game still exits 0.
 void prepare_console() {
   static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
-  static StandardInput input;
-  std::cin.rdbuf(&input);
+  // Never destroyed, as the runtime flushes std::cout once more after our static objects go.
+  static auto* const input = new StandardInput;    // NOLINT(cppcoreguidelines-owning-memory)
+  static auto* const output = new StandardOutput;  // NOLINT(cppcoreguidelines-owning-memory)
+  std::cin.rdbuf(input);
+  std::cout.rdbuf(output);
 }
 
 void pause_for_key(std::ostream& out) {
