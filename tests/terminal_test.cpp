@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +26,13 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kPausePrompt = "Press any key to continue . . . ";
+
+// AddressSanitizer's own handlers report SIGSEGV, SIGBUS and SIGFPE, and exit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitizerCatchesFaults = true;
+#else
+constexpr bool kSanitizerCatchesFaults = false;
+#endif
 
 // The terminal turns each line end the game writes into CR LF.
 std::string on_screen(std::string text) {
@@ -112,52 +122,67 @@ int input_flags_of(pid_t game) {
 // One unechoed key ends the pause with status 0 and leaves the player's settings as they
 // were: in the game's own session, where no shell can stop it (a terminal window running the
 // game, tmux, ssh -t), on a terminal that is not its controlling one (setsid, su -c), and on
-// one someone opened non-blocking, whose flags the game leaves as they are.
+// one someone opened non-blocking, whose flags the game leaves as they are. Signals that end
+// nothing by default, and one ignored when the game started (nohup), must not end it either.
 TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
   using Console = ChildProcess::Console;
+  const std::string game = QUORVALE_GAME;
   const struct {
     const char* name;
     std::vector<std::string> command;
-    const char* typed_first;  // at the pause, before the key
+    std::vector<int> signals;  // sent at the pause, before the key
+    const char* typed_first;   // likewise
     Console console;
     bool hold_output = false;  // with Ctrl-S, as play_to_the_pause says
   } cases[] = {
-      {"its own session", {QUORVALE_GAME}, "", Console::kTerminal},
-      {"Ctrl-Z with no shell to stop to", {QUORVALE_GAME}, "\x1a", Console::kTerminal},
-      {"Ctrl-Z twice with no shell to stop to", {QUORVALE_GAME}, "\x1a\x1a", Console::kTerminal},
+      {"its own session", {game}, {}, "", Console::kTerminal},
+      {"Ctrl-Z with no shell to stop to", {game}, {}, "\x1a", Console::kTerminal},
+      {"Ctrl-Z twice with no shell to stop to", {game}, {}, "\x1a\x1a", Console::kTerminal},
       {"not its controlling terminal",
-       {"/usr/bin/setsid", "--wait", QUORVALE_GAME},
+       {"/usr/bin/setsid", "--wait", game},
+       {},
        "",
        Console::kTerminal},
-      {"opened non-blocking", {QUORVALE_GAME}, "", Console::kNonBlockingTerminal},
-      {"opened non-blocking, output held",
-       {QUORVALE_GAME},
+      {"opened non-blocking", {game}, {}, "", Console::kNonBlockingTerminal},
+      {"opened non-blocking, output held", {game}, {}, "", Console::kNonBlockingTerminal, true},
+      {"output held", {game}, {}, "", Console::kTerminal, true},
+      {"a resize, a child's end, urgent data",
+       {game},
+       {SIGWINCH, SIGCHLD, SIGURG},
        "",
-       Console::kNonBlockingTerminal,
-       true},
-      {"output held", {QUORVALE_GAME}, "", Console::kTerminal, true},
+       Console::kTerminal},
+      {"SIGHUP ignored, as nohup starts it",
+       {"/bin/sh", "-c", "trap '' HUP; exec " + game},
+       {SIGHUP},
+       "",
+       Console::kTerminal},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ChildProcess game(c.command, c.console);
+    ChildProcess game_process(c.command, c.console);
     termios before{};
-    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before, true, c.hold_output));
+    const bool controlling = c.command.front() != "/usr/bin/setsid";
+    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game_process, before, controlling, c.hold_output));
     if (c.console == Console::kNonBlockingTerminal) {
-      EXPECT_NE(input_flags_of(game.pid()) & O_NONBLOCK, 0) << "the game changed the flags";
+      EXPECT_NE(input_flags_of(game_process.pid()) & O_NONBLOCK, 0) << "the game changed the flags";
+    }
+    for (const int signal_number : c.signals) {
+      kill(game_process.pid(), signal_number);
+      std::this_thread::sleep_for(100ms);
     }
     for (const char* key = c.typed_first; *key != '\0'; ++key) {
-      game.write(std::string(1, *key));
+      game_process.write(std::string(1, *key));
       std::this_thread::sleep_for(200ms);
     }
-    EXPECT_FALSE(game.wait_for_exit(0ms).has_value()) << "the game ended before the key";
-    EXPECT_EQ(settings_of(game.terminal_fd()).c_lflag & (ICANON | ECHO), 0u)
+    EXPECT_FALSE(game_process.wait_for_exit(0ms).has_value()) << "the game ended before the key";
+    EXPECT_EQ(settings_of(game_process.terminal_fd()).c_lflag & (ICANON | ECHO), 0u)
         << "the pause no longer takes one key without echo";
-    game.write("k");
-    const auto status = game.wait_for_exit(5s);
+    game_process.write("k");
+    const auto status = game_process.wait_for_exit(5s);
     ASSERT_TRUE(status.has_value()) << "a key did not end the game";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
-    EXPECT_TRUE(game.read_until(kWaitingScreen + "\r\n", 1s)) << game.output();
-    expect_same_settings(settings_of(game.terminal_fd()), before);
+    EXPECT_TRUE(game_process.read_until(kWaitingScreen + "\r\n", 1s)) << game_process.output();
+    expect_same_settings(settings_of(game_process.terminal_fd()), before);
   }
 }
 
@@ -171,7 +196,9 @@ TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
       {"hang-up", nullptr, SIGHUP},    {"kill", nullptr, SIGQUIT},   {"kill", nullptr, SIGALRM},
       {"kill", nullptr, SIGUSR1},      {"kill", nullptr, SIGUSR2},   {"kill", nullptr, SIGXCPU},
       {"kill", nullptr, SIGXFSZ},      {"kill", nullptr, SIGVTALRM}, {"kill", nullptr, SIGPROF},
-      {"kill", nullptr, SIGRTMIN + 1}, {"kill", nullptr, SIGABRT},
+      {"kill", nullptr, SIGRTMIN + 1}, {"kill", nullptr, SIGABRT},   {"kill", nullptr, SIGSEGV},
+      {"kill", nullptr, SIGBUS},       {"kill", nullptr, SIGFPE},    {"kill", nullptr, SIGILL},
+      {"kill", nullptr, SIGTRAP},      {"kill", nullptr, SIGSYS},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + ", signal " + std::to_string(c.signal_number));
@@ -185,8 +212,14 @@ TEST(GameInATerminal, ASignalDuringThePauseRestoresTheTerminal) {
     }
     const auto status = game.wait_for_exit(5s);
     ASSERT_TRUE(status.has_value()) << "the signal did not end the game";
-    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.signal_number)
-        << "wait status " << *status;
+    if (kSanitizerCatchesFaults &&
+        (c.signal_number == SIGSEGV || c.signal_number == SIGBUS || c.signal_number == SIGFPE)) {
+      // The handler that was there before the pause has its say: the sanitizer's report.
+      EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0) << "wait status " << *status;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.signal_number)
+          << "wait status " << *status;
+    }
     expect_same_settings(settings_of(game.terminal_fd()), before);
   }
 }
@@ -203,6 +236,18 @@ bool wait_for_single_keys(int terminal, milliseconds timeout) {
   return true;
 }
 
+const std::vector<std::string> kBash = {"/bin/bash", "--norc", "--noprofile", "--noediting",
+                                        "-i"};  // without readline it leaves our settings be
+const std::vector<std::string> kDash = {"/bin/dash", "-i"};
+
+// An interactive shell that prompts with `prompt`, and keeps no history.
+std::vector<std::string> shell_command(const std::vector<std::string>& shell,
+                                       const std::string& prompt) {
+  std::vector<std::string> command = {"/usr/bin/env", "PS1=" + prompt, "HISTFILE=/dev/null"};
+  command.insert(command.end(), shell.begin(), shell.end());
+  return command;
+}
+
 // Ctrl-Z at the pause under a job-control shell, then fg, or bg and then fg: while the game
 // is stopped the shell has the player's settings, and after fg one key ends the game. With
 // its output in a file the prompt is never on screen, so it is not drawn again anywhere.
@@ -210,9 +255,6 @@ bool wait_for_single_keys(int terminal, milliseconds timeout) {
 // A game started with SIGTSTP ignored ignores Ctrl-Z; one started with SIGTTOU ignored, which
 // the kernel would let change the terminal from the background, still leaves it alone there.
 TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
-  const std::vector<std::string> bash = {"/bin/bash", "--norc", "--noprofile", "--noediting",
-                                         "-i"};  // without readline it leaves our settings be
-  const std::vector<std::string> dash = {"/bin/dash", "-i"};
   const struct {
     const char* name;
     const std::vector<std::string>& shell;
@@ -222,14 +264,14 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     const char* first;          // typed to the shell before the game
     const char* while_stopped;  // typed to the shell at each stop
   } cases[] = {
-      {"bash, fg", bash, false, 1, false, "", ""},
-      {"bash, bg then fg", bash, true, 1, false, "", ""},
-      {"bash, SIGTTOU ignored, bg then fg", bash, true, 1, false, "trap '' TTOU", ""},
-      {"bash, SIGTSTP ignored", bash, false, 0, false, "trap '' TSTP", ""},
-      {"dash, fg twice", dash, false, 2, false, "", ""},
-      {"dash, bg then fg", dash, true, 1, false, "", ""},
-      {"dash, output to a file, fg twice", dash, false, 2, true, "", ""},
-      {"dash, settings changed while stopped", dash, false, 1, false, "", "stty -ixon erase '^H'"},
+      {"bash, fg", kBash, false, 1, false, "", ""},
+      {"bash, bg then fg", kBash, true, 1, false, "", ""},
+      {"bash, SIGTTOU ignored, bg then fg", kBash, true, 1, false, "trap '' TTOU", ""},
+      {"bash, SIGTSTP ignored", kBash, false, 0, false, "trap '' TSTP", ""},
+      {"dash, fg twice", kDash, false, 2, false, "", ""},
+      {"dash, bg then fg", kDash, true, 1, false, "", ""},
+      {"dash, output to a file, fg twice", kDash, false, 2, true, "", ""},
+      {"dash, settings changed while stopped", kDash, false, 1, false, "", "stty -ixon erase '^H'"},
   };
   const std::string prompt = "shell> ";
   for (const auto& c : cases) {
@@ -237,9 +279,7 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     if (access(c.shell.front().c_str(), X_OK) != 0) {
       GTEST_SKIP() << c.shell.front() << " is not installed";
     }
-    std::vector<std::string> command = {"/usr/bin/env", "PS1=" + prompt, "HISTFILE=/dev/null"};
-    command.insert(command.end(), c.shell.begin(), c.shell.end());
-    ChildProcess shell(command, ChildProcess::Console::kTerminal);
+    ChildProcess shell(shell_command(c.shell, prompt), ChildProcess::Console::kTerminal);
     ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
     if (*c.first != '\0') {
       shell.write(std::string(c.first) + "\n");
@@ -313,6 +353,160 @@ TEST(GameUnderAShell, StoppedAtThePauseItGivesTheTerminalBackAndTakesItAgain) {
     static_cast<void>(unlink(log_name));
     shell.write("exit\n");
   }
+}
+
+// What /proc says of a process, from its state on: state, parent, ..., CPU time at 11 and 12.
+std::vector<std::string> process_fields(pid_t pid) {
+  const std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+  std::istringstream after_name(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
+  return {std::istream_iterator<std::string>(after_name), std::istream_iterator<std::string>()};
+}
+
+bool is_running(pid_t pid) {
+  const std::vector<std::string> fields = process_fields(pid);
+  return !fields.empty() && fields[0] != "Z";
+}
+
+// The process running `game` below `ancestor` (a launcher's child or grandchild), or -1.
+pid_t game_below(pid_t ancestor, const std::string& game) {
+  const std::string task = std::to_string(ancestor);
+  std::ifstream children("/proc/" + task + "/task/" + task + "/children");
+  for (pid_t child = 0; children >> child;) {
+    char exe[4096] = "";
+    if (readlink(("/proc/" + std::to_string(child) + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
+        exe == game) {
+      return child;
+    }
+    if (const pid_t below = game_below(child, game); below > 0) {
+      return below;
+    }
+  }
+  return -1;
+}
+
+// The game started by another program at bash, and what a player does there at the pause.
+// However it ends, the game must end as the player meant, with the shell's settings as they
+// were, and leave nothing running that could take a line typed to the shell.
+TEST(GameUnderAShell, LaunchersAndHostileStartsNeitherBreakThePauseNorOutliveIt) {
+  // su's user must be able to run the game: a copy in a folder everyone can read.
+  char folder[] = "/tmp/quorvale-launch-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string game = std::string(folder) + "/quorvale";
+  std::ofstream(game, std::ios::binary) << read_file(QUORVALE_GAME);
+  ASSERT_EQ(chmod(folder, 0755) | chmod(game.c_str(), 0755), 0);
+  // Perl, Debian's own, starts the game with a signal blocked or ignored.
+  const auto through_perl = [&](const std::string& first) {
+    return "perl -MPOSIX -e '" + first + " or die; exec @ARGV' " + game;
+  };
+  const std::string blocked = "sigprocmask(SIG_BLOCK, POSIX::SigSet->new(";
+
+  enum class Step {
+    kKeys,         // typed to the game, which goes on waiting
+    kToShell,      // typed, and the shell's prompt comes back
+    kFg,           // fg: single-key mode again, and the prompt drawn again
+    kSigstop,      // kill -STOP from outside, which no program can catch
+    kKillStarter,  // the game's parent killed
+    kIdle,         // next to no CPU for a second
+  };
+  using Steps = std::vector<std::pair<Step, const char*>>;
+  const Steps stop_then_fg = {{Step::kToShell, "\x1a"}, {Step::kFg, ""}, {Step::kToShell, "k"}};
+  const struct {
+    const char* name;
+    std::string command;
+    Steps at_the_pause;
+    int status;               // $? when the game has ended
+    bool under_dash = false;  // which, unlike bash, puts back no settings of its own
+  } cases[] = {
+      {"setsid -w, Ctrl-C", "setsid -w " + game, {{Step::kToShell, "\x03"}}, 130},
+      {"setsid -w, Ctrl-\\", "setsid -w " + game, {{Step::kToShell, "\x1c"}}, 131},
+      {"setsid -w, Ctrl-Z", "setsid -w " + game, {{Step::kKeys, "\x1a"}, {Step::kToShell, "k"}}, 0},
+      {"setsid -w, killed", "setsid -w " + game, {{Step::kKillStarter, ""}}, 128 + SIGKILL},
+      {"su -c, Ctrl-C", "su -s /bin/sh -c " + game + " nobody", {{Step::kToShell, "\x03"}}, 130},
+      {"SIGCONT blocked", through_perl(blocked + "SIGCONT))"), stop_then_fg, 0},
+      {"SIGTSTP blocked", through_perl(blocked + "SIGTSTP))"), stop_then_fg, 0},
+      {"SIGTTIN ignored, bg then fg",
+       through_perl("($SIG{TTIN} = q(IGNORE))"),
+       {{Step::kToShell, "\x1a"},
+        {Step::kToShell, "bg\n"},
+        {Step::kIdle, ""},
+        {Step::kFg, ""},
+        {Step::kToShell, "k"}},
+       0},
+      {"through a pipe", game + " | cat", stop_then_fg, 0},
+      // By then the game has stopped itself again, as a read from the background would.
+      {"kill -STOP, bg, kill",
+       game,
+       {{Step::kSigstop, ""}, {Step::kToShell, "bg; sleep 0.5; kill %1\n"}},
+       0},
+      {"kill -STOP, fg",
+       game,
+       {{Step::kSigstop, ""}, {Step::kFg, ""}, {Step::kToShell, "k"}},
+       0,
+       true},
+  };
+  const std::string prompt = "shell> ";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.command.compare(0, 3, "su ") == 0 && getuid() != 0) {
+      std::cout << "[ SKIPPED  ] " << c.name << ": su needs root here\n";
+      continue;
+    }
+    ChildProcess shell(shell_command(c.under_dash ? kDash : kBash, prompt),
+                       ChildProcess::Console::kTerminal);
+    ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+    const termios players = settings_of(shell.terminal_fd());
+    shell.write(c.command + "\n");
+    ASSERT_TRUE(shell.read_until(on_screen(prompts().at(0) + '\n'), 5s)) << shell.output();
+    shell.write("Ann Lee 2\n");
+    ASSERT_TRUE(wait_for_single_keys(shell.terminal_fd(), 5s)) << shell.output();
+    ASSERT_TRUE(shell.read_until(kPausePrompt, 5s)) << shell.output();
+    const pid_t game_pid = game_below(shell.pid(), game);
+    ASSERT_GT(game_pid, 0) << "no game below the shell";
+
+    for (const auto& [step, text] : c.at_the_pause) {
+      SCOPED_TRACE(text);
+      if (step == Step::kKeys) {
+        shell.write(text);
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(is_running(game_pid)) << "the game ended";
+      } else if (step == Step::kFg) {
+        std::this_thread::sleep_for(200ms);  // the shell reads the terminal as the game left it
+        shell.write("fg\n");
+        ASSERT_TRUE(wait_for_single_keys(shell.terminal_fd(), 5s)) << shell.output();
+        ASSERT_TRUE(shell.read_until_next("\r" + kPausePrompt, 5s)) << "not drawn again";
+      } else if (step == Step::kIdle) {
+        const auto cpu_ticks = [&] {
+          const std::vector<std::string> fields = process_fields(game_pid);
+          return std::stol(fields.at(11)) + std::stol(fields.at(12));
+        };
+        const long before = cpu_ticks();
+        std::this_thread::sleep_for(1s);
+        EXPECT_LT(cpu_ticks() - before, sysconf(_SC_CLK_TCK) / 20) << "busy while it waits";
+      } else {
+        shell.write(text);
+        if (step != Step::kToShell) {
+          kill(step == Step::kSigstop ? game_pid : std::stoi(process_fields(game_pid).at(1)),
+               step == Step::kSigstop ? SIGSTOP : SIGKILL);
+        }
+        ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+      }
+    }
+    // The shell's next line arrives whole, to the shell.
+    const std::size_t before_echo = shell.output().size();
+    shell.write("echo status=$?\n");
+    EXPECT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
+    EXPECT_NE(shell.output().find("\nstatus=" + std::to_string(c.status) + "\r\n", before_echo),
+              std::string::npos)
+        << shell.output();
+    expect_same_settings(settings_of(shell.terminal_fd()), players);
+    for (int tries = 0; tries < 40 && is_running(game_pid); ++tries) {  // 2 s
+      std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_FALSE(is_running(game_pid)) << "the game outlived its launcher";
+    shell.write("exit\n");
+  }
+  static_cast<void>(unlink(game.c_str()));
+  static_cast<void>(rmdir(folder));
 }
 
 }  // namespace
