@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every download twice from the last commit with scripts/build-packages.sh, in two
 # folders, at two times, with different umasks and time zones and no SOURCE_DATE_EPOCH, and
-# requires the same bytes. A difference is shown by diffoscope and fails the check.
+# requires the same bytes. A difference is shown by diffoscope and fails the check. First,
+# the source archive must not depend on the builder's git settings.
 # Installs what it needs (Debian, as root: apt-get).
 source "$(dirname "$0")/lib.sh"
 require diffoscope=diffoscope-minimal
@@ -9,6 +10,12 @@ if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "note: uncommitted changes are not in this check; it builds HEAD"
 fi
 unset SOURCE_DATE_EPOCH
+
+# The source archive holds the committed bytes whatever the builder's git settings.
+for settings in "core.autocrlf=true" "core.eol=crlf"; do
+  cmp -s <(git archive --format=tar HEAD) <(git -c "$settings" archive --format=tar HEAD) ||
+    fail "reproducible: with $settings, git archive writes other bytes (see .gitattributes)"
+done
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
