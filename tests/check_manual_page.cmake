@@ -1,5 +1,6 @@
 # The manual page must render with no warning at all, with and without its table
-# preprocessor.  cmake -DGROFF=<groff> -DPAGE=<file> -P check_manual_page.cmake
+# preprocessor, and it and the README must quote the game as it is now.
+#   cmake -DGROFF=<groff> -DPAGE=<file> -DREADME=<file> -P check_manual_page.cmake
 foreach(options "-mandoc;-ww;-z" "-t;-mandoc;-ww;-z")
   execute_process(COMMAND ${GROFF} ${options} ${PAGE}
     RESULT_VARIABLE status ERROR_VARIABLE warnings TIMEOUT 30)
@@ -42,3 +43,20 @@ endforeach()
 list(GET fates 3 fate)
 string(REPLACE "<fate>" "${fate}" ending "${ending}")
 expect_quoted("\n${ending}\n")
+
+# The defaults both name, as a case with no answers shows them, and the misspelt fate text
+# the page's BUGS section names.
+file(READ ${README} readme)
+file(STRINGS ${QUORVALE_EXPECTED_DIR}/cases/empty_input.character defaults)
+foreach(default IN LISTS defaults)
+  string(REGEX MATCH "\n\\.BR? ${default}[ \n]" in_page "${page}")
+  string(FIND "${readme}" "\"${default}\"" in_readme)
+  if(NOT in_page OR in_readme EQUAL -1)
+    message(FATAL_ERROR "${PAGE} and ${README} must both name the default \"${default}\"")
+  endif()
+endforeach()
+string(REGEX MATCH "\n\\.IR ([a-z]+) ;\nthe game has always said it that way" bug "${page}")
+list(FILTER fates INCLUDE REGEX " ${CMAKE_MATCH_1}\\.$")
+if(NOT bug OR NOT fates)
+  message(FATAL_ERROR "${PAGE}'s BUGS section names a fate text the game no longer has")
+endif()
