@@ -16,9 +16,16 @@ string(TOUPPER "${CMAKE_BUILD_TYPE}" build_type)
 set(given_flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${build_type}}")
 include(CheckCXXSourceCompiles)
 set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${build_type}}")
+set(CMAKE_REQUIRED_QUIET ON)  # its "Failed" would read like an error; either answer is fine
 check_cxx_source_compiles("#ifndef _FORTIFY_SOURCE\n#error\n#endif\nint main() {}"
   compiler_fortifies)
+unset(CMAKE_REQUIRED_QUIET)
 unset(CMAKE_REQUIRED_FLAGS)
+if(compiler_fortifies)
+  message(STATUS "Fortified calls: the compiler chooses them (_FORTIFY_SOURCE)")
+else()
+  message(STATUS "Fortified calls: the compiler chooses none by itself")
+endif()
 # Fortification needs the optimiser.
 if(NOT compiler_fortifies AND NOT given_flags MATCHES "_FORTIFY_SOURCE")
   add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>")
