@@ -12,6 +12,14 @@
 source "$(dirname "$0")/lib.sh"
 export LC_ALL=C  # one order for the packages' names, wherever it runs
 
+# Every download, the source archive too, is built from one commit: a binary built from
+# changes that no archive holds would name, as its complete source, one that is not.
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  git status --short --untracked-files=no >&2
+  fail "build-packages: the tree has uncommitted changes (above); a release is built from one \
+commit. Commit them, or set them aside with git stash, and run this again."
+fi
+
 # dpkg-shlibdeps reads the arm64 package's dependencies from Debian's own arm64 C library,
 # which the aarch64 portable build links in.
 arm64_libc=/usr/lib/aarch64-linux-gnu/libc.a
@@ -24,11 +32,8 @@ npm ci --prefer-offline --no-audit --no-fund >/dev/null
 
 packages=build/packages
 mkdir -p $packages
-rm -f $packages/quorvale[-_]* $packages/glibc_* $packages/SHA256SUMS
+rm -rf $packages/quorvale[-_]* $packages/glibc_* $packages/SHA256SUMS $packages/_CPack_Packages
 version=$(project_version)
-if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-  echo "note: the source archive holds the last commit, not the uncommitted changes"
-fi
 git archive --format=tar --prefix="quorvale-$version/" HEAD | gzip -9 -n >"$packages/quorvale-$version.tar.gz"
 
 # apt-get source needs deb-src entries; these match the deb ones, in a file of their own.
@@ -55,4 +60,7 @@ for presets in package:release portable:portable arm64:arm64 portable-arm64:port
   { cmake --preset "$configure" && cmake --build --preset "$configure" &&
     cpack --preset "$package"; } >>"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
 done
+# The folder is the release: cpack's staging tree (its second copy of the packages, rpmbuild's
+# logs naming this folder) goes.
+rm -rf $packages/_CPack_Packages
 (cd $packages && sha256sum quorvale[-_]* glibc_* >SHA256SUMS && cat SHA256SUMS)

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Builds every package (scripts/build-packages.sh) and checks what a Linux player gets:
-#  - SHA256SUMS lists every file of the release folder, and they match it;
+# Builds every package (scripts/build-packages.sh), which must refuse a tree with uncommitted
+# changes, and checks what a Linux player gets:
+#  - the release folder holds just the files SHA256SUMS lists, and they match it;
 #  - the source archive holds the commit's files and builds offline with the README's
 #    command, and the portable builds' notices name it and the C library's source package,
 #    whose files are all there, at the version linked in;
 #  - lintian's full pedantic report on both .debs, failing on any error, warning or
-#    hardening tag; rpmlint on both .rpms, failing on any error;
+#    hardening tag; rpmlint on both .rpms, failing on any error, and neither relocatable;
 #  - every transcript case, played by the game of each Linux package: the .debs' (arm64
 #    under qemu-user) and the portable ones, which must be static, x86-64 in an empty root
 #    with no C library, aarch64 under qemu-user; each .rpm installed into an empty root with
 #    rpm --root, played there and removed, leaving no file;
 #  - the x86-64 .tar.gz installed over a prefix whose folders already exist, and removed,
-#    with the README's own commands: those folders keep their modes and owners;
+#    with the README's own commands: those folders keep their modes and owners, and the
+#    ones it makes are readable by everyone, under umask 077 too;
 #  - the amd64 .deb installed, played as /usr/games/quorvale, its manual page found, its
 #    desktop entry and AppStream metadata validated, a game played by the desktop entry's
 #    command in a terminal, and removed without a trace;
@@ -35,6 +37,22 @@ readme_block() {
   sed -n "/^<!-- $1:/,/^\`\`\`\$/p" README.md | sed '1,2d;$d'
 }
 
+scratch=$(mktemp -d)
+cleanup() {
+  dpkg -r quorvale >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+echo "== a release is built from one commit: a tree with changes is refused"
+git clone --quiet --no-local . "$scratch/changed"
+echo "a change" >>"$scratch/changed/README.md"
+if (cd "$scratch/changed" && scripts/build-packages.sh) >"$scratch/changed.log" 2>&1 ||
+  ! grep -q "uncommitted changes" "$scratch/changed.log"; then
+  fail "build-packages.sh did not refuse a tree with uncommitted changes"
+fi
+rm -rf "$scratch/changed"
+
 echo "== building every package"
 scripts/build-packages.sh >/dev/null
 version=$(project_version)
@@ -45,9 +63,8 @@ tarball=$packages/quorvale-${version}-linux-x86_64.tar.gz
 tarball_aarch64=$packages/quorvale-${version}-linux-aarch64.tar.gz
 rpms=("$packages/quorvale-${version}-1.x86_64.rpm" "$packages/quorvale-${version}-1.aarch64.rpm")
 source_archive=$packages/quorvale-${version}.tar.gz
-(cd $packages && sha256sum --check --strict SHA256SUMS)
-diff <(cd $packages && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\n' | sort) \
-  <(awk '{ print $2 }' $packages/SHA256SUMS | sort) || fail "SHA256SUMS does not list every file"
+# The folder holds just what SHA256SUMS lists, and no folder of its own.
+release_folder_untouched
 
 for package in "$deb" "$deb_arm64"; do
   echo "== lintian -I --pedantic $package"
@@ -64,6 +81,7 @@ for rpm in "${rpms[@]}"; do
   echo "$report" | grep -E ': [EW]: ' || true
   ! grep -q ': E: ' <<<"$report" || fail "rpmlint found an error"
   [ "$(rpm -qp --qf '%{LICENSE}' "$rpm")" = MIT ] || fail "$rpm is not tagged MIT"
+  [ "$(rpm -qp --qf '%{PREFIXES}' "$rpm")" = "(none)" ] || fail "$rpm is relocatable"
   ! rpm -qp --requires "$rpm" | grep -v '^rpmlib(' || fail "$rpm has dependencies"
   for file in /usr/bin/quorvale /usr/share/man/man6/quorvale.6.gz \
     /usr/share/applications/invalid.quorvale.Quorvale.desktop \
@@ -71,13 +89,6 @@ for rpm in "${rpms[@]}"; do
     grep -qx "$file" <<<"$(rpm -qpl "$rpm")" || fail "$rpm lacks $file"
   done
 done
-
-scratch=$(mktemp -d)
-cleanup() {
-  dpkg -r quorvale >/dev/null 2>&1 || true
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
 
 echo "== every transcript case, with each Linux package's game"
 dpkg-deb -x "$deb_arm64" "$scratch/arm64"
@@ -161,9 +172,12 @@ readme_commands() {
   sed -e 's/sudo //g' -e "s|/usr/local|$prefix|g" \
     -e "s|quorvale-[0-9.]*-linux-x86_64.tar.gz|$PWD/$tarball|g"
 }
-bash -euo pipefail -c "$(readme_block install-tarball | readme_commands)"
+(umask 077 && bash -euo pipefail -c "$(readme_block install-tarball | readme_commands)")
 [ "$(folders)" = "$before" ] || fail "installing changed folders that were there:
 $(diff <(echo "$before") <(folders))"
+# Under a strict umask too, what it makes is for everyone: "No manual entry" otherwise.
+unreadable=$(find "$prefix" \( -type d ! -perm -0755 \) -o \( -type f ! -perm -0444 \))
+[ -z "$unreadable" ] || fail "the README's install made, under umask 077: $unreadable"
 play_transcripts "$prefix/bin/quorvale" >/dev/null
 grep -qx 'Exec=quorvale' "$prefix/share/applications/invalid.quorvale.Quorvale.desktop" ||
   fail "the .tar.gz's desktop entry does not start quorvale from PATH"

@@ -14,6 +14,7 @@ echo "== building the site and playing it in Chromium"
 cmake --workflow --preset web
 echo "screenshot of a finished game: build/web-build/browser/finished-game.png"
 
-echo "== packing the site"
-cpack --preset web >/dev/null
-ls build/packages/quorvale-*-web.zip
+echo "== packing the site, in a folder of its own: a release folder is left as it is"
+cpack --preset web -B "$PWD/build/web-package" >/dev/null
+ls build/web-package/quorvale-*-web.zip
+release_folder_untouched

@@ -44,9 +44,10 @@ done
 echo "icon: $(icotool -l "$scratch"/*.ico | sed 's/.*--width=\([0-9]*\).*/\1/' | paste -sd' ') px;" \
   "version: $fixed_version, $(strings -el "$scratch/version" | grep -A1 -x ProductName | tail -1)"
 
-zip=build/packages/quorvale-$version-win64.zip
+# Packed in a folder of its own: a release folder is left as its SHA256SUMS has it.
+zip=build/windows-package/quorvale-$version-win64.zip
 echo "== the download, $zip"
-cpack --preset windows >/dev/null
+cpack --preset windows -B "$PWD/build/windows-package" >/dev/null
 listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | sort | paste -sd' ')
 [ "$listing" = "LICENSE.txt README.txt THIRD-PARTY-LICENSES.txt quorvale.exe" ] ||
   fail "the .zip holds: $listing"
@@ -65,4 +66,5 @@ export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 scripts/play-in-console.sh "wine $exe" "Press any key to continue..."
 wineserver -k 2>/dev/null || true
+release_folder_untouched
 echo "windows: 1 passed, 0 failed"

@@ -40,3 +40,13 @@ npm_packages() {
     cp package-lock.json node_modules/.installed-from-package-lock.json
   fi
 }
+
+# release_folder_untouched: fails unless build/packages, where there is one, still holds just
+# what its SHA256SUMS lists: checks build what they check elsewhere.
+release_folder_untouched() {
+  [ -e build/packages/SHA256SUMS ] || return 0
+  (cd build/packages && sha256sum --check --strict --quiet SHA256SUMS) &&
+    diff <(cd build/packages && find . -mindepth 1 ! -name SHA256SUMS -printf '%P\n' | sort) \
+      <(awk '{ print $2 }' build/packages/SHA256SUMS | sort) ||
+    fail "build/packages no longer matches its SHA256SUMS"
+}
