@@ -48,8 +48,12 @@ install(TARGETS quorvale RUNTIME DESTINATION ${QUORVALE_INSTALL_GAMESDIR})
 if(CMAKE_OBJCOPY)
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
+      set(stripped \"${QUORVALE_INSTALL_GAMESDIR}/quorvale\")
+      if(NOT IS_ABSOLUTE \"\${stripped}\")  # an absolute folder (Nix, Guix) stands as it is
+        set(stripped \"\${CMAKE_INSTALL_PREFIX}/\${stripped}\")
+      endif()
       execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${QUORVALE_INSTALL_GAMESDIR}/quorvale\")
+        \"\$ENV{DESTDIR}\${stripped}\")
     endif()")
 endif()
 

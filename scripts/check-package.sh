@@ -18,7 +18,8 @@
 #    desktop entry and AppStream metadata validated, a game played by the desktop entry's
 #    command in a terminal, and removed without a trace;
 #  - `cmake --install` into a scratch prefix: the .deb's files, less Debian's own, with a
-#    desktop entry that starts the game by its path;
+#    desktop entry that starts the game by its path; the same files where every install
+#    folder is given absolute, and an absolute Exec= where the prefix is relative;
 #  - a packager's hardening flags left as given.
 # Tools it lacks are installed with apt-get, as root (Debian).
 source "$(dirname "$0")/lib.sh"
@@ -199,6 +200,21 @@ diff <(cd "$scratch" && find usr -type f | sort) <(dpkg-deb -c "$deb" | awk '/^-
 command=$(sed -n 's/^Exec=//p' "$scratch/usr/share/applications/invalid.quorvale.Quorvale.desktop")
 [ "$command" = "$scratch/usr/games/quorvale" ] || fail "cmake --install's desktop entry runs $command"
 PATH=/usr/bin:/bin scripts/play-in-console.sh "$command" "Press any key to continue . . ." >/dev/null
+
+echo "== install folders given absolute, as Nix and Guix give them, and a relative --prefix"
+cmake -S . -B "$scratch/absolute" -G Ninja -DQUORVALE_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/opt/q \
+  -DCMAKE_INSTALL_DATADIR=/opt/q/share -DCMAKE_INSTALL_MANDIR=/opt/q/share/man \
+  -DCMAKE_INSTALL_DOCDIR=/opt/q/share/doc/quorvale -DQUORVALE_INSTALL_GAMESDIR=/opt/q/games >/dev/null
+cmake --build "$scratch/absolute" >/dev/null
+DESTDIR=$scratch/staged cmake --install "$scratch/absolute" --strip >/dev/null
+diff <(cd "$scratch/staged/opt/q" && find . -type f | sort) <(cd "$scratch/usr" && find . -type f | sort) ||
+  fail "with absolute folders, the files land elsewhere than under the prefix"
+entry=share/applications/invalid.quorvale.Quorvale.desktop
+[ "$(sed -n 's/^Exec=//p' "$scratch/staged/opt/q/$entry")" = /opt/q/games/quorvale ] ||
+  fail "with absolute folders, the menu entry runs $(grep '^Exec=' "$scratch/staged/opt/q/$entry")"
+(cd "$scratch" && cmake --install "$OLDPWD/build/release" --prefix relative >/dev/null)
+[ "$(sed -n 's/^Exec=//p' "$scratch/relative/$entry")" = "$scratch/relative/games/quorvale" ] ||
+  fail "with a relative --prefix, the menu entry runs $(grep '^Exec=' "$scratch/relative/$entry")"
 
 echo "== a packager's flags win over the hardening the build adds"
 cmake -S . -B "$scratch/flags" -G Ninja -DQUORVALE_TESTS=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
