@@ -13,11 +13,17 @@ endif()
 # Every package puts the game where PATH finds it, so its menu entry names it by name.
 set(ENV{QUORVALE_DESKTOP_EXEC} quorvale)
 
-# Reproducible packages: every time stamp in them is the last commit's (outside a git
-# checkout, the changelog's), unless the packager sets SOURCE_DATE_EPOCH.
+# Reproducible packages: every time stamp in them is the last commit's, unless the packager
+# sets SOURCE_DATE_EPOCH. The source archive carries it in a file of that name, so a build from
+# the archive gives the release's bytes; outside both, the changelog's date stands in.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git -C "${CPACK_QUORVALE_SOURCE_DIR}" log -1 --format=%ct
-    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  set(epoch "")
+  if(EXISTS "${CPACK_QUORVALE_SOURCE_DIR}/SOURCE_DATE_EPOCH")
+    file(STRINGS "${CPACK_QUORVALE_SOURCE_DIR}/SOURCE_DATE_EPOCH" epoch LIMIT_COUNT 1)
+  else()
+    execute_process(COMMAND git -C "${CPACK_QUORVALE_SOURCE_DIR}" log -1 --format=%ct
+      OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
   if(NOT epoch MATCHES "^[0-9]+$")
     file(STRINGS "${CPACK_QUORVALE_SOURCE_DIR}/doc/changelog" signature REGEX "^ -- " LIMIT_COUNT 1)
     string(REGEX REPLACE "^ -- .*>  " "" released "${signature}")

@@ -14,6 +14,11 @@ export LC_ALL=C  # one order for the packages' names, wherever it runs
 
 # Every download, the source archive too, is built from one commit: a binary built from
 # changes that no archive holds would name, as its complete source, one that is not.
+if ! git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  fail "build-packages: this is not a git checkout, and the source archive is made from one.
+From an unpacked source archive, rebuild a package with its preset, as the README says:
+cmake --workflow --preset package (the .deb), or --preset portable (the .tar.gz and .rpm)."
+fi
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   git status --short --untracked-files=no >&2
   fail "build-packages: the tree has uncommitted changes (above); a release is built from one \
@@ -34,7 +39,12 @@ packages=build/packages
 mkdir -p $packages
 rm -rf $packages/quorvale[-_]* $packages/glibc_* $packages/SHA256SUMS $packages/_CPack_Packages
 version=$(project_version)
-git archive --format=tar --prefix="quorvale-$version/" HEAD | gzip -9 -n >"$packages/quorvale-$version.tar.gz"
+# The archive carries the one date every package's time stamps come from, the commit's, for
+# builds from it without git (cmake/cpack-project-config.cmake reads it).
+mkdir -p build/source-date
+git log -1 --format=%ct >build/source-date/SOURCE_DATE_EPOCH
+git archive --format=tar --prefix="quorvale-$version/" --add-file=build/source-date/SOURCE_DATE_EPOCH \
+  HEAD | gzip -9 -n >"$packages/quorvale-$version.tar.gz"
 
 # apt-get source needs deb-src entries; these match the deb ones, in a file of their own.
 enable_deb_src() {

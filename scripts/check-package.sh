@@ -2,9 +2,10 @@
 # Builds every package (scripts/build-packages.sh), which must refuse a tree with uncommitted
 # changes, and checks what a Linux player gets:
 #  - the release folder holds just the files SHA256SUMS lists, and they match it;
-#  - the source archive holds the commit's files and builds offline with the README's
-#    command, and the portable builds' notices name it and the C library's source package,
-#    whose files are all there, at the version linked in;
+#  - the source archive holds the commit's files and its date, builds offline with the
+#    README's command, and rebuilds the .deb, the x86-64 .tar.gz and .rpm byte for byte, with
+#    no git; the portable builds' notices name it and the C library's source package, whose
+#    files are all there, at the version linked in;
 #  - lintian's full pedantic report on both .debs, failing on any error, warning or
 #    hardening tag; rpmlint on both .rpms, failing on any error, and neither relocatable;
 #  - every transcript case, played by the game of each Linux package: the .debs' (arm64
@@ -129,8 +130,11 @@ for rpm in "${rpms[@]}"; do
 done
 
 echo "== the source: the commit's files, named by the notices with the C library's, built offline"
-diff <(tar -tzf "$source_archive" | grep -v '/$') <(git ls-tree -r --name-only HEAD | sed "s|^|quorvale-$version/|") ||
-  fail "$source_archive does not hold the commit's files"
+diff <(tar -tzf "$source_archive" | grep -v '/$' | sort) \
+  <({ git ls-tree -r --name-only HEAD; echo SOURCE_DATE_EPOCH; } | sed "s|^|quorvale-$version/|" | sort) ||
+  fail "$source_archive does not hold the commit's files, and the date its packages carry"
+[ "$(tar -xzOf "$source_archive" "quorvale-$version/SOURCE_DATE_EPOCH")" = "$(git log -1 --format=%ct)" ] ||
+  fail "$source_archive does not carry the commit's date"
 for archive in "$tarball" "$tarball_aarch64"; do
   notices=$(tar -xzOf "$archive" --wildcards '*/share/doc/quorvale/THIRD-PARTY-LICENSES' | tr -s ' \n' ' ')
   grep -q " $(basename "$source_archive")," <<<"$notices" || fail "$archive does not name the source"
@@ -151,6 +155,17 @@ tar -xzf "$source_archive" -C "$scratch"
 (cd "$scratch/quorvale-$version" && unshare --net sh -c "$(sed -n '/^```sh$/{n;s/ &&.*//p;q}' README.md)") \
   >"$scratch/source-build.log" 2>&1 || { tail -20 "$scratch/source-build.log"; fail "the source did not build offline"; }
 play_transcripts "$scratch/quorvale-$version/build/release/quorvale" >/dev/null
+echo "== the .deb, the .tar.gz and the .rpm again, from the unpacked source, with no git"
+unpacked=$scratch/quorvale-$version
+(cd "$unpacked" && ! scripts/build-packages.sh) >"$scratch/rebuild.log" 2>&1 &&
+  grep -q "cmake --workflow --preset package" "$scratch/rebuild.log" ||
+  fail "outside git, build-packages.sh does not say how to rebuild a package"
+(cd "$unpacked" && cpack --preset package && cmake --workflow --preset portable) >"$scratch/rebuild.log" 2>&1 ||
+  { tail -20 "$scratch/rebuild.log"; fail "the source did not rebuild its packages"; }
+for package in "$deb" "$tarball" "${rpms[0]}"; do
+  cmp "$package" "$unpacked/build/packages/$(basename "$package")" ||
+    fail "$(basename "$package"), rebuilt from the source archive, is not the release's"
+done
 
 echo "== the .tar.gz installed over folders that exist, and removed, as the README says"
 prefix=$scratch/prefix
