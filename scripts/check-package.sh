@@ -6,6 +6,9 @@
 #    README's command, and rebuilds the .deb, the x86-64 .tar.gz and .rpm byte for byte, with
 #    no git; the portable builds' notices name it and the C library's source package, whose
 #    files are all there, at the version linked in;
+#  - the unpacked source built as Debian's own packaging would (debhelper's CMake build
+#    system, dpkg-buildpackage), its tests passing, its game playing, its menu entry
+#    naming an installed file;
 #  - lintian's full pedantic report on both .debs, failing on any error, warning or
 #    hardening tag; rpmlint on both .rpms, failing on any error, and neither relocatable;
 #  - every transcript case, played by the game of each Linux package: the .debs' (arm64
@@ -24,7 +27,7 @@
 #  - a packager's hardening flags left as given.
 # Tools it lacks are installed with apt-get, as root (Debian).
 source "$(dirname "$0")/lib.sh"
-require lintian=lintian man=man-db desktop-file-validate=desktop-file-utils \
+require lintian=lintian man=man-db desktop-file-validate=desktop-file-utils dh=debhelper \
   appstreamcli=appstream tmux=tmux file=file qemu-aarch64-static=qemu-user-static \
   rpmlint=rpmlint
 if dpkg -s quorvale >/dev/null 2>&1; then
@@ -166,6 +169,39 @@ for package in "$deb" "$tarball" "${rpms[0]}"; do
   cmp "$package" "$unpacked/build/packages/$(basename "$package")" ||
     fail "$(basename "$package"), rebuilt from the source archive, is not the release's"
 done
+
+echo "== the unpacked source built as Debian builds it: debhelper's CMake build system"
+# A minimal debian/ of its own, made here: the project keeps none.
+debian=$unpacked/debian
+mkdir "$debian"
+cat >"$debian/control" <<EOF
+Source: quorvale
+Section: games
+Priority: optional
+Maintainer: Quorvale maintainers <maintainers@quorvale.invalid>
+Build-Depends: debhelper-compat (= 13), cmake, libgtest-dev
+Standards-Version: 4.6.2
+Rules-Requires-Root: no
+
+Package: quorvale
+Architecture: any
+Depends: \${shlibs:Depends}, \${misc:Depends}
+Description: one-shot text game
+ The project's check of a build by debhelper.
+EOF
+printf '#!/usr/bin/make -f\n%%:\n\tdh $@ --buildsystem=cmake\n' >"$debian/rules"
+chmod +x "$debian/rules"
+printf 'quorvale (%s-1) unstable; urgency=medium\n\n  * A check.\n\n -- %s  %s\n' "$version" \
+  "Quorvale maintainers <maintainers@quorvale.invalid>" "$(date -R -d @"$(git log -1 --format=%ct)")" \
+  >"$debian/changelog"
+# dh_auto_test runs the project's tests; the build fails if one does.
+(cd "$unpacked" && rm -rf build && dpkg-buildpackage -b -us -uc) >"$scratch/debhelper.log" 2>&1 ||
+  { tail -30 "$scratch/debhelper.log"; fail "dpkg-buildpackage with debhelper failed"; }
+grep -q "tests passed, 0 tests failed" "$scratch/debhelper.log" || fail "dh_auto_test ran no tests"
+dpkg-deb -x "$scratch/quorvale_${version}-1_amd64.deb" "$scratch/debhelper"
+play_transcripts "$scratch/debhelper/usr/games/quorvale" >/dev/null
+command=$(sed -n 's/^Exec=//p' "$scratch/debhelper/usr/share/applications/invalid.quorvale.Quorvale.desktop")
+[ -x "$scratch/debhelper$command" ] || fail "the debhelper build's menu entry runs $command, not installed"
 
 echo "== the .tar.gz installed over folders that exist, and removed, as the README says"
 prefix=$scratch/prefix
