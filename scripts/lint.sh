@@ -23,6 +23,7 @@ tidy() {
     { grep -v -E '^[0-9]+ warnings? generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^$' || true; }
 }
 mapfile -t sources < <(git ls-files -- '*.cpp')
+mkdir -p build  # for the logs, before the configure in tidy makes it
 tidy "$PWD" "${sources[@]}" | tee build/clang-tidy.log
 ! grep -q -E 'error:|warning:' build/clang-tidy.log || fail "clang-tidy found problems"
 scratch=$(mktemp -d)
