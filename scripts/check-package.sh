@@ -11,6 +11,7 @@
 #    naming an installed file;
 #  - lintian's full pedantic report on both .debs, failing on any error, warning or
 #    hardening tag; rpmlint on both .rpms, failing on any error, and neither relocatable;
+#  - the aarch64 static game compiled against the headers of the C library linked in;
 #  - every transcript case, played by the game of each Linux package: the .debs' (arm64
 #    under qemu-user) and the portable ones, which must be static, x86-64 in an empty root
 #    with no C library, aarch64 under qemu-user; each .rpm installed into an empty root with
@@ -70,6 +71,12 @@ rpms=("$packages/quorvale-${version}-1.x86_64.rpm" "$packages/quorvale-${version
 source_archive=$packages/quorvale-${version}.tar.gz
 # The folder holds just what SHA256SUMS lists, and no folder of its own.
 release_folder_untouched
+
+echo "== the aarch64 static game compiled against the headers of the C library linked in"
+# Debian's libc6-dev:arm64, whose source the release carries, not the cross toolchain's copy.
+cross_headers=$(ninja -C build/portable-arm64 -t deps | grep -F /usr/aarch64-linux-gnu/include/ |
+  grep -v -F /include/c++/ || true)
+[ -z "$cross_headers" ] || fail "the aarch64 game saw the cross C library's headers: $cross_headers"
 
 for package in "$deb" "$deb_arm64"; do
   echo "== lintian -I --pedantic $package"
