@@ -37,7 +37,7 @@ npm ci --prefer-offline --no-audit --no-fund >/dev/null
 
 packages=build/packages
 mkdir -p $packages
-rm -rf $packages/quorvale[-_]* $packages/glibc_* $packages/SHA256SUMS $packages/_CPack_Packages
+rm -f $packages/quorvale[-_]* $packages/glibc_* $packages/SHA256SUMS
 version=$(project_version)
 # The archive carries the one date every package's time stamps come from, the commit's, for
 # builds from it without git (cmake/cpack-project-config.cmake reads it).

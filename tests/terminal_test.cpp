@@ -126,7 +126,7 @@ int input_flags_of(pid_t game) {
 // nothing by default, and one ignored when the game started (nohup), must not end it either.
 TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
   using Console = ChildProcess::Console;
-  const std::string game = QUORVALE_GAME;
+  const std::string game_path = QUORVALE_GAME;
   const struct {
     const char* name;
     std::vector<std::string> command;
@@ -135,54 +135,59 @@ TEST(GameInATerminal, AKeyEndsTheGameWithStatusZero) {
     Console console;
     bool hold_output = false;  // with Ctrl-S, as play_to_the_pause says
   } cases[] = {
-      {"its own session", {game}, {}, "", Console::kTerminal},
-      {"Ctrl-Z with no shell to stop to", {game}, {}, "\x1a", Console::kTerminal},
-      {"Ctrl-Z twice with no shell to stop to", {game}, {}, "\x1a\x1a", Console::kTerminal},
+      {"its own session", {game_path}, {}, "", Console::kTerminal},
+      {"Ctrl-Z with no shell to stop to", {game_path}, {}, "\x1a", Console::kTerminal},
+      {"Ctrl-Z twice with no shell to stop to", {game_path}, {}, "\x1a\x1a", Console::kTerminal},
       {"not its controlling terminal",
-       {"/usr/bin/setsid", "--wait", game},
+       {"/usr/bin/setsid", "--wait", game_path},
        {},
        "",
        Console::kTerminal},
-      {"opened non-blocking", {game}, {}, "", Console::kNonBlockingTerminal},
-      {"opened non-blocking, output held", {game}, {}, "", Console::kNonBlockingTerminal, true},
-      {"output held", {game}, {}, "", Console::kTerminal, true},
+      {"opened non-blocking", {game_path}, {}, "", Console::kNonBlockingTerminal},
+      {"opened non-blocking, output held",
+       {game_path},
+       {},
+       "",
+       Console::kNonBlockingTerminal,
+       true},
+      {"output held", {game_path}, {}, "", Console::kTerminal, true},
       {"a resize, a child's end, urgent data",
-       {game},
+       {game_path},
        {SIGWINCH, SIGCHLD, SIGURG},
        "",
        Console::kTerminal},
       {"SIGHUP ignored, as nohup starts it",
-       {"/bin/sh", "-c", "trap '' HUP; exec " + game},
+       {"/bin/sh", "-c", "trap '' HUP; exec " + game_path},
        {SIGHUP},
        "",
        Console::kTerminal},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ChildProcess game_process(c.command, c.console);
+    ChildProcess game(c.command, c.console);
     termios before{};
     const bool controlling = c.command.front() != "/usr/bin/setsid";
-    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game_process, before, controlling, c.hold_output));
+    ASSERT_NO_FATAL_FAILURE(play_to_the_pause(game, before, controlling, c.hold_output));
     if (c.console == Console::kNonBlockingTerminal) {
-      EXPECT_NE(input_flags_of(game_process.pid()) & O_NONBLOCK, 0) << "the game changed the flags";
+      EXPECT_NE(input_flags_of(game.pid()) & O_NONBLOCK, 0) << "the game changed the flags";
     }
     for (const int signal_number : c.signals) {
-      kill(game_process.pid(), signal_number);
+      kill(game.pid(), signal_number);
       std::this_thread::sleep_for(100ms);
     }
     for (const char* key = c.typed_first; *key != '\0'; ++key) {
-      game_process.write(std::string(1, *key));
+      game.write(std::string(1, *key));
       std::this_thread::sleep_for(200ms);
     }
-    EXPECT_FALSE(game_process.wait_for_exit(0ms).has_value()) << "the game ended before the key";
-    EXPECT_EQ(settings_of(game_process.terminal_fd()).c_lflag & (ICANON | ECHO), 0u)
+    EXPECT_FALSE(game.wait_for_exit(0ms).has_value()) << "the game ended before the key";
+    EXPECT_EQ(settings_of(game.terminal_fd()).c_lflag & (ICANON | ECHO), 0u)
         << "the pause no longer takes one key without echo";
-    game_process.write("k");
-    const auto status = game_process.wait_for_exit(5s);
+    game.write("k");
+    const auto status = game.wait_for_exit(5s);
     ASSERT_TRUE(status.has_value()) << "a key did not end the game";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
-    EXPECT_TRUE(game_process.read_until(kWaitingScreen + "\r\n", 1s)) << game_process.output();
-    expect_same_settings(settings_of(game_process.terminal_fd()), before);
+    EXPECT_TRUE(game.read_until(kWaitingScreen + "\r\n", 1s)) << game.output();
+    expect_same_settings(settings_of(game.terminal_fd()), before);
   }
 }
 
@@ -482,12 +487,13 @@ TEST(GameUnderAShell, LaunchersAndHostileStartsNeitherBreakThePauseNorOutliveIt)
         const long before = cpu_ticks();
         std::this_thread::sleep_for(1s);
         EXPECT_LT(cpu_ticks() - before, sysconf(_SC_CLK_TCK) / 20) << "busy while it waits";
-      } else {
-        shell.write(text);
-        if (step != Step::kToShell) {
-          kill(step == Step::kSigstop ? game_pid : std::stoi(process_fields(game_pid).at(1)),
-               step == Step::kSigstop ? SIGSTOP : SIGKILL);
+      } else {  // each of these brings the shell's prompt back
+        if (step == Step::kSigstop) {
+          kill(game_pid, SIGSTOP);
+        } else if (step == Step::kKillStarter) {
+          kill(std::stoi(process_fields(game_pid).at(1)), SIGKILL);  // its parent
         }
+        shell.write(text);
         ASSERT_TRUE(shell.read_until_next(prompt, 5s)) << shell.output();
       }
     }

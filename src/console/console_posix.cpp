@@ -259,6 +259,7 @@ class Pause {
 
  private:
   enum class Woken { kByInput, kByHangUp, kByNothing };
+  enum class Read { kKey, kNothing, kEnd };
 
   static bool starter_has_gone() {
     return getppid() != g_starter;
@@ -271,7 +272,7 @@ class Pause {
   void let_act(int signal_number, const struct sigaction& action);
   void stop_as_a_read_would();
   Woken wait(Place place);
-  bool read_a_key(Place place, bool& key);
+  Read read_a_key(Place place);
 
   std::ostream& out_;
   sigset_t inherited_mask_ = {};
@@ -357,9 +358,9 @@ bool Pause::wait_for_key() {
         if (starter_has_gone()) {
           break;  // the terminal is no longer the game's to read
         }
-        if (bool key = false; !read_a_key(place, key) || key) {
+        if (const Read read = read_a_key(place); read != Read::kNothing) {
           give_terminal_back(TCSAFLUSH);  // flushing drops the rest of an arrow's bytes
-          return key;
+          return read == Read::kKey;
         }
         break;
     }
@@ -503,12 +504,12 @@ int signal_typed(const termios& settings, unsigned char byte) {
   return byte == special[VSUSP] ? SIGTSTP : 0;
 }
 
-// Reads what came; false once the input has ended (a hang-up). Any byte is the key, but on a
-// terminal that is not the game's controlling one, where the loop reads the keys that would
-// have made signals: Ctrl-C and Ctrl-\ end the game with the status a shell gives their
+// Reads what came: the key, nothing after all, or the input's end (a hang-up). Any byte is the key,
+// but on a terminal that is not the game's controlling one, where the loop reads the keys that
+// would have made signals: Ctrl-C and Ctrl-\ end the game with the status a shell gives their
 // signals (130, 131), as launchers such as `setsid -w` report a death by a signal as a
 // failure of their own; Ctrl-Z does nothing, as there is no shell of the game's to stop to.
-bool Pause::read_a_key(Place place, bool& key) {
+Pause::Read Pause::read_a_key(Place place) {
   // Signals are let in for the read as for the wait: should someone else have taken the
   // input since, the read waits too, and a signal ends it with EINTR.
   unsigned char byte = 0;
@@ -518,21 +519,23 @@ bool Pause::read_a_key(Place place, bool& key) {
   static_cast<void>(block_every_signal());
   if (got < 0) {
     // EIO from the background (a race with `bg`, SIGTTIN ignored) is no hang-up.
-    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR ||
-           (error == EIO && place_at_the_terminal() == Place::kBackground);
+    const bool again = error == EAGAIN || error == EWOULDBLOCK || error == EINTR ||
+                       (error == EIO && place_at_the_terminal() == Place::kBackground);
+    return again ? Read::kNothing : Read::kEnd;
   }
   if (got == 0) {
-    return false;
+    return Read::kEnd;
   }
   const int signal_number =
       place == Place::kNotControlling ? signal_typed(players_settings_, byte) : 0;
   if (signal_number == 0) {
-    key = true;
-  } else if (signal_number != SIGTSTP && caught_[signal_number]) {  // not where it is ignored
+    return Read::kKey;
+  }
+  if (signal_number != SIGTSTP && caught_[signal_number]) {  // not where it is ignored
     give_terminal_back(TCSANOW);
     _exit(128 + signal_number);
   }
-  return true;
+  return Read::kNothing;
 }
 
 }  // namespace
