@@ -2,14 +2,17 @@
 // discipline that types as a console does in its normal line mode. What is typed is echoed
 // (control characters as ^X, and as M-^X those above 127) and kept until Enter sends the
 // line; Backspace erases one letter as the eye sees it (a grapheme cluster: an emoji with its
-// modifiers, a letter with its accents), Ctrl-W a word and Ctrl-U the line, Ctrl-R shows the
-// line again, Ctrl-V takes the next key as it is; Ctrl-D sends the line without its Enter
-// and, on an empty line, ends the input; typing ahead is kept. Keys that send escape
-// sequences (arrows, Home, End, Delete, the F-keys, Alt with a key) and Escape itself do
-// nothing. Ctrl-C and Ctrl-\ end the game, as their signals would. The page has no shell to
-// stop to and no flow control, so Ctrl-Z, Ctrl-S and Ctrl-Q do nothing. Nothing typed or
-// pasted, and nothing the game writes back of it, can drive the terminal: control characters
-// only ever reach the screen as ^X, and escape sequences typed go nowhere.
+// modifiers, a letter with its accents), Ctrl-W or Alt+Backspace a word and Ctrl-U the line,
+// Ctrl-R shows the line again, Ctrl-V takes the next key as it is; Ctrl-D sends the line
+// without its Enter and, on an empty line, ends the input; typing ahead is kept. Keys that
+// send other escape sequences (arrows, Home, End, Delete, the F-keys, Alt with a key) and
+// Escape itself do nothing. An erase leaves the screen as if only what is left had been
+// typed, wrapped rows and tab stops too; where that would reach above the screen's top row,
+// the line starts again on a fresh row, as a console's kill does (ECHOK). Ctrl-C and Ctrl-\
+// end the game, as their signals would. The page has no shell to stop to and no flow
+// control, so Ctrl-Z, Ctrl-S and Ctrl-Q do nothing. Nothing typed or pasted, and nothing the
+// game writes back of it, can drive the terminal: control characters only ever reach the
+// screen as ^X, and escape sequences typed go nowhere.
 //
 // One GameTerminal serves one game; the game's I/O calls (game_io.js) use read, write and
 // waitForKey. It also keeps what the game wrote, byte for byte, for the page and its tests.
@@ -27,13 +30,18 @@ const { GameTerminal, MAX_PASTE } = (() => {
   const ERASE = new Set(['\x7f', '\b']);
   const KILL = '\x15';
   const WORD_ERASE = '\x17';
+  const ERASES = new Set([...ERASE, KILL, WORD_ERASE]);
   const REPRINT = '\x12';
   const LITERAL_NEXT = '\x16';
   const LINE_END = new Set(['\r', '\n']); // a typed carriage return is a line end, as at a console
   const CONTROL = /[\x00-\x1f\x7f-\x9f]/g;
   // Escape and what follows it as one key's sequence: CSI (ESC [ ... final byte), SS3
   // (ESC O and a letter), or Alt with a key (ESC and the key).
-  const ESCAPE_SEQUENCE = /\x1b(?:\[[\x30-\x3f]*[\x20-\x2f]*[\x40-\x7e]|O.|[^[O])?/gs;
+  // Whole code points (u): Alt with a letter outside the BMP is one key, not half of one.
+  const ESCAPE_SEQUENCE = /\x1b(?:\[[\x30-\x3f]*[\x20-\x2f]*[\x40-\x7e]|O.|[^[O])?/gsu;
+  // Alt+Backspace (and Ctrl+Alt+Backspace), readline's word erase: unlike Ctrl-W, no browser
+  // keeps it for itself.
+  const WORD_ERASE_KEYS = new Set(['\x1b\x7f', '\x1b\b']);
   // Made on the first erase: a segmenter costs the first prompt time that nothing needs yet.
   let graphemes = null;
   const clustersOf = (text) => {
@@ -44,6 +52,97 @@ const { GameTerminal, MAX_PASTE } = (() => {
   // the page busy for some ten seconds; more would look hung. A bigger paste is refused whole,
   // and the page says so.
   const MAX_PASTE = 4 << 20;
+
+  const TAB_STOP = 8;
+  // Where the text written since the last line end has put the cursor, laid out as xterm.js
+  // prints it: a letter that does not fit on the row goes to the next (a wide one leaving the
+  // last cell empty), and a tab goes to the next stop but no further than the row's last cell,
+  // nor anywhere once the row is full (the cursor then waits past its end, at `columns`). Only
+  // the offset where each row begins is kept, so a long paste costs a number per row.
+  class Layout {
+    constructor(width, columns) {
+      this.width = width; // cells of one code point
+      this.columns = columns;
+      this.clear();
+    }
+
+    clear() {
+      this.text = '';
+      this.rowStarts = [0];
+      this.x = 0;
+      this.uneven = false; // a tab or a wide letter: a resize's reflow may lay it out otherwise
+    }
+
+    // The cursor's column after the code point `code` at column `x`; -1 if it goes to a new row.
+    step(code, x) {
+      if (code === 9) {
+        return x >= this.columns ? x : Math.min(this.columns - 1, (Math.floor(x / TAB_STOP) + 1) * TAB_STOP);
+      }
+      const cells = this.width(code);
+      return x + cells > this.columns ? -1 : x + cells;
+    }
+
+    add(text) {
+      const lineEnd = text.lastIndexOf('\n');
+      if (lineEnd >= 0) {
+        this.clear();
+        text = text.slice(lineEnd + 1);
+      }
+      const from = this.text.length;
+      this.text += text;
+      for (let at = from; at < this.text.length;) {
+        const code = this.text.codePointAt(at);
+        let x = this.step(code, this.x);
+        if (x < 0) {
+          this.rowStarts.push(at);
+          x = this.width(code);
+        }
+        if (code === 9 || this.width(code) === 2) this.uneven = true;
+        this.x = x;
+        at += code > 0xffff ? 2 : 1;
+      }
+    }
+
+    // A cursor waiting past the row's end goes to the next row, as printing would take it.
+    wrapNow() {
+      if (this.x < this.columns) return;
+      this.rowStarts.push(this.text.length);
+      this.x = 0;
+    }
+
+    // Row (from the first) and column of the cursor after the first `offset` units of text.
+    at(offset) {
+      let low = 0;
+      let high = this.rowStarts.length - 1;
+      while (low < high) { // the last row that begins before `offset`
+        const middle = Math.ceil((low + high) / 2);
+        if (this.rowStarts[middle] < offset) low = middle;
+        else high = middle - 1;
+      }
+      let x = 0;
+      for (let at = this.rowStarts[low]; at < offset;) {
+        const code = this.text.codePointAt(at);
+        x = this.step(code, x);
+        at += code > 0xffff ? 2 : 1;
+      }
+      return { row: low, x };
+    }
+
+    // Keeps the first `offset` units, the cursor then at `x` on row `row`.
+    cut(offset, row, x) {
+      this.text = this.text.slice(0, offset);
+      this.rowStarts.length = row + 1;
+      this.x = x;
+    }
+
+    // Laid out again for a new width, as printing it there would.
+    resize(columns) {
+      const text = this.text;
+      this.columns = columns;
+      this.clear();
+      this.add(text);
+    }
+  }
 
   // Control characters as they are shown: C0 as ^X (DEL as ^?) and C1 as M-^X, as `cat -v`
   // shows them, so that none reaches the terminal as a command. Tabs stay, and line ends
@@ -73,12 +172,13 @@ const { GameTerminal, MAX_PASTE } = (() => {
       this.xterm = xterm;
       // Cells a text takes, as xterm.js itself measures them when it draws the text (its own
       // Unicode tables, which no copy here could keep up with).
-      this.cells = (text) => xterm._core.unicodeService.getStringCellWidth(text);
+      const unicode = xterm._core.unicodeService;
+      this.layout = new Layout((code) => unicode.wcwidth(code), xterm.cols);
       this.events = events;
       this.chunks = []; // sent lines (Uint8Array) and END_OF_INPUT, in the order typed
       this.line = ''; // the line being typed
-      this.lineColumn = 0; // where on screen its echo starts
-      this.column = 0; // where the cursor is, as far as what we wrote says
+      this.lineStart = 0; // where its echo starts in the layout's text
+      this.held = ''; // typed, waiting for the screen to catch up before an erase
       this.literalNext = false;
       this.ended = false; // the input has ended: every read returns nothing
       this.over = false; // the game has ended: nothing typed goes anywhere
@@ -88,7 +188,8 @@ const { GameTerminal, MAX_PASTE } = (() => {
       this.decoder = new TextDecoder();
       this.inFlight = 0; // writes xterm.js has not put on screen yet
       this.caughtUp = [];
-      this.subscription = xterm.onData((data) => this.receive(data));
+      this.subscriptions = [xterm.onData((data) => this.receive(data)),
+        xterm.onResize(({ cols }) => this.resized(cols))];
     }
 
     // What a key press, a paste or an on-screen keyboard typed.
@@ -102,14 +203,39 @@ const { GameTerminal, MAX_PASTE } = (() => {
         this.answerPause(data);
         return;
       }
-      data = data.replace(ESCAPE_SEQUENCE, '');
+      data = data.replace(ESCAPE_SEQUENCE, (key) => (WORD_ERASE_KEYS.has(key) ? WORD_ERASE : ''));
+      if (this.held !== '') {
+        this.held += data;
+        return;
+      }
+      this.process(data);
+    }
+
+    // An erase moves the cursor from where the screen has it: until the screen shows all that
+    // was written, the erase and all typed after it wait.
+    process(data) {
       let from = 0;
       for (const match of data.matchAll(CONTROL)) {
         this.type(data.slice(from, match.index));
         from = match.index + 1;
+        if (this.inFlight > 0 && !this.literalNext && this.line !== '' && ERASES.has(match[0])) {
+          this.holdUntilDrawn(data.slice(match.index));
+          return;
+        }
         if (!this.control(match[0])) return;
       }
       this.type(data.slice(from));
+    }
+
+    holdUntilDrawn(data, then = () => {}) {
+      this.held = data;
+      this.drained().then(() => {
+        if (this.over || this.waitingForKey) return;
+        then();
+        const held = this.held;
+        this.held = '';
+        this.process(held);
+      });
     }
 
     // At the pause any key goes, but those the page keeps for itself; the key is not echoed,
@@ -145,10 +271,10 @@ const { GameTerminal, MAX_PASTE } = (() => {
         this.erase(clustersOf(this.line.match(/[^ \t]*[ \t]*$/)[0]).length);
       } else if (c === REPRINT) {
         this.newLine('^R');
-        this.lineColumn = 0;
         this.echo(visible(this.line));
       } else if (c === LITERAL_NEXT) {
         this.literalNext = true;
+        this.layout.wrapNow();
         this.show('^\b');
       } else if (!IGNORED.has(c)) {
         this.type(c);
@@ -159,32 +285,61 @@ const { GameTerminal, MAX_PASTE } = (() => {
     type(text) {
       if (text === '') return;
       this.literalNext = false; // taken, if it was waiting
-      if (this.line === '') this.lineColumn = this.column;
+      if (this.line === '') this.lineStart = this.layout.text.length;
       this.line += text;
       this.echo(visible(text));
     }
 
     // Takes back the last `count` letters of the line (grapheme clusters) from it and from
-    // the screen, where the cursor goes back to the end of what is left.
+    // the screen, which then shows what is left as if only that had been typed.
     erase(count) {
       if (this.line === '') return;
       const clusters = clustersOf(this.line);
       this.line = clusters.slice(0, Math.max(0, clusters.length - count)).join('');
-      this.moveBack(this.column - this.columnAfter(visible(this.line), this.lineColumn), '\b \b');
+      const layout = this.layout;
+      // Clamped: output the game wrote while the line was typed may have moved its start.
+      const end = Math.min(layout.text.length, this.lineStart + visible(this.line).length);
+      const target = layout.at(end);
+      const rowsUp = layout.rowStarts.length - 1 - target.row;
+      if (rowsUp > this.xterm.buffer.active.cursorY) { // above the screen's top row
+        this.newLine();
+        this.echo(visible(this.line));
+        return;
+      }
+      // Up from the cursor's row and across to where what is left ends, and the rest of the
+      // screen cleared. Where that end is past its row's last cell, the cursor goes to the
+      // last letter instead and prints it again, to wait past the end as printing leaves it.
+      let from = end;
+      let x = target.x;
+      if (x >= layout.columns) {
+        do {
+          from -= /[\udc00-\udfff]/.test(layout.text[from - 1]) ? 2 : 1;
+        } while (layout.width(layout.text.codePointAt(from)) === 0);
+        x -= layout.width(layout.text.codePointAt(from));
+      }
+      const again = layout.text.slice(from, end);
+      layout.cut(from, target.row, x);
+      this.show(`\r${rowsUp > 0 ? `\x1b[${rowsUp}A` : ''}\x1b[${x + 1}G\x1b[J`);
+      this.echo(again);
     }
 
-    // The column after `text` from `column`, with tab stops every eight columns.
-    columnAfter(text, column) {
-      const [first, ...afterTabs] = text.split('\t');
-      column += this.cells(first);
-      for (const piece of afterTabs) column += 8 - (column % 8) + this.cells(piece);
-      return column;
-    }
-
-    moveBack(cells, step) {
-      if (cells <= 0) return;
-      this.column -= cells;
-      this.show(step.repeat(cells));
+    // A resize reflows the screen's rows as they were printed, which is how they would be
+    // printed at the new width but where a tab or a wide letter met a row's end. Then the
+    // line, from its first row, is printed again, once the screen shows it all.
+    resized(columns) {
+      this.layout.resize(columns);
+      if (!this.layout.uneven || this.over || this.waitingForKey) return;
+      this.holdUntilDrawn(this.held, () => {
+        const buffer = this.xterm.buffer.active;
+        const row = (up) => buffer.getLine(buffer.baseY + buffer.cursorY - up);
+        let rowsUp = 0;
+        while (rowsUp < buffer.cursorY && row(rowsUp).isWrapped) rowsUp++;
+        if (row(rowsUp).isWrapped) return; // its first row is above the screen's top
+        const text = this.layout.text;
+        this.layout.clear();
+        this.show(`\r${rowsUp > 0 ? `\x1b[${rowsUp}A` : ''}\x1b[J`);
+        this.echo(text);
+      });
     }
 
     // The line goes to the game; an empty one, from Ctrl-D, is the end of the input.
@@ -204,12 +359,13 @@ const { GameTerminal, MAX_PASTE } = (() => {
 
     // Echoes typed text, which holds no line end or backspace.
     echo(text) {
-      this.column = this.columnAfter(text, this.column);
+      this.layout.add(text);
       this.show(text);
     }
 
     newLine(before = '') {
-      this.column = 0;
+      this.layout.add(`${before}\n`);
+      this.lineStart = 0;
       this.show(`${before}\n`);
     }
 
@@ -272,8 +428,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
     write(bytes) {
       this.written.push(bytes);
       const text = visible(this.decoder.decode(bytes, { stream: true }), true);
-      const lineEnd = text.lastIndexOf('\n');
-      this.column = this.columnAfter(text.slice(lineEnd + 1), lineEnd < 0 ? this.column : 0);
+      this.layout.add(text);
       this.show(text);
     }
 
@@ -282,6 +437,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
       this.beforeKey = this.transcript(); // the game's whole text, then the pause's prompt
       this.chunks = [];
       this.line = '';
+      this.held = ''; // typed ahead of the pause, which a console drops too
       this.waitingForKey = true;
       return this.waitFor('key');
     }
@@ -294,7 +450,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
     // Nothing typed reaches the game from here on.
     dispose() {
       this.over = true;
-      this.subscription.dispose();
+      this.subscriptions.forEach((subscription) => subscription.dispose());
     }
   }
 
