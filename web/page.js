@@ -7,6 +7,8 @@
 // and the terminal (terminal.js), and runs as soon as that script is in.
 
 const state = document.documentElement.dataset; // what the page is doing, for its tests too
+// The page's static "has not loaded" goes, whether or not the stylesheet that hides it came.
+document.getElementById('not-loaded').remove();
 const playAgain = document.getElementById('play-again');
 const share = document.getElementById('share');
 const statusLine = document.getElementById('status');
@@ -30,9 +32,16 @@ function makeGame() {
 }
 let nextGame = null;
 
+// A font of the page's own choosing on every system, where xterm.js's default list leaves it to
+// the browser (which in WebKit picks one whose rows are too short for an accented capital),
+// and rows tall enough that É and Ñ are drawn whole: xterm.js cuts each row off at its height.
+const FONTS = '"Cascadia Mono", Consolas, "SF Mono", Menlo, "DejaVu Sans Mono", '
+  + '"Liberation Mono", "Noto Sans Mono", "Droid Sans Mono", monospace';
 const xterm = new window.Terminal({
   screenReaderMode: true, // the text also goes to an off-screen live region
+  fontFamily: FONTS,
   fontSize: 14,
+  lineHeight: 1.2,
   cursorBlink: true,
   convertEol: true, // the game writes line feeds; the screen needs each to start a new line
 });
@@ -55,10 +64,38 @@ function refit() {
   if (xterm.options.fontSize !== before) requestAnimationFrame(() => fit.fit());
 }
 
+// xterm.js writes its colours and its cells' size into two <style> elements that it makes as it
+// opens. A host's policy may refuse inline styles (style-src without 'unsafe-inline'), as the
+// page's own does: those would count for nothing, and each be reported. So while it opens, the
+// <style> it asks for is an inert <template>, and what it writes there goes into a stylesheet
+// made by script, which no such policy refuses.
+function openWithoutInlineStyles(element) {
+  const createElement = document.createElement;
+  const inert = [];
+  document.createElement = function (name, ...rest) {
+    if (String(name).toLowerCase() !== 'style') return createElement.call(this, name, ...rest);
+    const template = createElement.call(this, 'template');
+    inert.push(template);
+    return template;
+  };
+  try {
+    xterm.open(element);
+  } finally {
+    document.createElement = createElement;
+  }
+  for (const template of inert) {
+    const sheet = new CSSStyleSheet();
+    const copy = () => sheet.replaceSync(template.textContent);
+    copy();
+    new MutationObserver(copy).observe(template, { childList: true, characterData: true, subtree: true });
+    document.adoptedStyleSheets = [...document.adoptedStyleSheets, sheet];
+  }
+}
+
 // The terminal opens once the first game's instance is ready, so that its first frame on
 // screen already holds the game's first lines.
 function openTerminal() {
-  xterm.open(document.getElementById('terminal'));
+  openWithoutInlineStyles(document.getElementById('terminal'));
   refit();
   // Again whenever the box's size changes: a phone turned, a window narrowed, the page zoomed.
   new ResizeObserver(() => requestAnimationFrame(refit))
@@ -111,6 +148,12 @@ function focusWhenKeysAreUp() {
 let terminal = null; // the current game's
 let typed = false; // whether the player has typed anything on this page yet
 xterm.onData(() => (typed = true));
+
+// Closing or reloading the tab mid-game asks first: Ctrl-W, a console's word erase, closes the
+// tab in most browsers before the page ever sees the key.
+addEventListener('beforeunload', (event) => {
+  if (state.game === 'playing' && typed) event.preventDefault();
+});
 
 async function playOneGame() {
   if (state.game === 'playing') return;
