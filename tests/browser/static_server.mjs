@@ -15,12 +15,30 @@ const TYPES = {
 // from memory beside the site's files (the benchmark's bare page). As some hosts do, the site
 // can be served under each of `folders` (each "/name/"), its page also at the folder's name
 // without the final slash, and with `redirectIndex` index.html redirected to its folder.
+//
+// For the tests of hosts: `headers` go with every response; the returned `offline` set true
+// drops every connection, as a network gone would; `replaced` maps a file's name to what is
+// served in its place (another build's file, mid-deploy); `reports` collects the bodies of
+// Content Security Policy reports posted to /csp-report; `requests` the paths asked for.
 export async function serve(siteDirectory, { pages = {}, gzip = false, folders = ['/'],
-  redirectIndex = false } = {}) {
+  redirectIndex = false, headers: extraHeaders = {} } = {}) {
   const root = path.resolve(siteDirectory);
   const compressed = new Map(); // once per file: the server's time is not the page's
+  const control = { offline: false, replaced: new Map(), reports: [], requests: [] };
   const server = http.createServer((request, response) => {
+    if (control.offline) {
+      request.socket.destroy();
+      return;
+    }
     const asked = new URL(request.url, 'http://host').pathname;
+    control.requests.push(asked);
+    if (asked === '/csp-report') {
+      let body = '';
+      request.on('data', (part) => (body += part));
+      request.on('end', () => control.reports.push(body));
+      response.writeHead(204).end();
+      return;
+    }
     const folder = folders.find((f) => asked.startsWith(f) || asked === f.slice(0, -1));
     if (redirectIndex && folder && asked === `${folder}index.html`) {
       response.writeHead(301, { Location: folder }).end();
@@ -37,7 +55,9 @@ export async function serve(siteDirectory, { pages = {}, gzip = false, folders =
         response.writeHead(404).end();
         return;
       }
-      const headers = { 'Content-Type': TYPES[path.extname(file)] ?? 'application/octet-stream' };
+      const headers = { 'Content-Type': TYPES[path.extname(file)] ?? 'application/octet-stream',
+        ...extraHeaders };
+      if (control.replaced.has(path.basename(file))) data = control.replaced.get(path.basename(file));
       if (gzip && /\bgzip\b/.test(request.headers['accept-encoding'] ?? '')) {
         headers['Content-Encoding'] = 'gzip';
         if (!compressed.has(name)) compressed.set(name, zlib.gzipSync(data));
@@ -49,7 +69,8 @@ export async function serve(siteDirectory, { pages = {}, gzip = false, folders =
     else fs.readFile(file, send);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
+  return Object.assign(control, { url: `http://127.0.0.1:${server.address().port}/`,
+    close: () => server.close() });
 }
 
 // Chromium as root on a machine with no network: headless, and no background connections.
