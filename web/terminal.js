@@ -90,17 +90,23 @@ const { GameTerminal, MAX_PASTE } = (() => {
       }
       const from = this.text.length;
       this.text += text;
-      for (let at = from; at < this.text.length;) {
+      this.x = this.walk(from, this.text.length, this.x, (at, code) => {
+        this.rowStarts.push(at);
+        return this.width(code);
+      });
+    }
+
+    // The column after the code points from offset `from` to `to`, starting at column `x`;
+    // `wrapped(offset, code)` gives the column after a code point that goes to a new row.
+    walk(from, to, x, wrapped) {
+      for (let at = from; at < to;) {
         const code = this.text.codePointAt(at);
-        let x = this.step(code, this.x);
-        if (x < 0) {
-          this.rowStarts.push(at);
-          x = this.width(code);
-        }
+        x = this.step(code, x);
+        if (x < 0) x = wrapped(at, code);
         if (code === 9 || this.width(code) === 2) this.uneven = true;
-        this.x = x;
         at += code > 0xffff ? 2 : 1;
       }
+      return x;
     }
 
     // A cursor waiting past the row's end goes to the next row, as printing would take it.
@@ -119,13 +125,8 @@ const { GameTerminal, MAX_PASTE } = (() => {
         if (this.rowStarts[middle] < offset) low = middle;
         else high = middle - 1;
       }
-      let x = 0;
-      for (let at = this.rowStarts[low]; at < offset;) {
-        const code = this.text.codePointAt(at);
-        x = this.step(code, x);
-        at += code > 0xffff ? 2 : 1;
-      }
-      return { row: low, x };
+      // Within its row nothing wraps: a row begins wherever a code point did.
+      return { row: low, x: this.walk(this.rowStarts[low], offset, 0, () => 0) };
     }
 
     // Keeps the first `offset` units, the cursor then at `x` on row `row`.
@@ -170,7 +171,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
     // long to take.
     constructor(xterm, events) {
       this.xterm = xterm;
-      // Cells a text takes, as xterm.js itself measures them when it draws the text (its own
+      // Cells a code point takes, as xterm.js itself measures it when it prints (its own
       // Unicode tables, which no copy here could keep up with).
       const unicode = xterm._core.unicodeService;
       this.layout = new Layout((code) => unicode.wcwidth(code), xterm.cols);
@@ -319,7 +320,7 @@ const { GameTerminal, MAX_PASTE } = (() => {
       }
       const again = layout.text.slice(from, end);
       layout.cut(from, target.row, x);
-      this.show(`\r${rowsUp > 0 ? `\x1b[${rowsUp}A` : ''}\x1b[${x + 1}G\x1b[J`);
+      this.clearFrom(rowsUp, x);
       this.echo(again);
     }
 
@@ -337,9 +338,15 @@ const { GameTerminal, MAX_PASTE } = (() => {
         if (row(rowsUp).isWrapped) return; // its first row is above the screen's top
         const text = this.layout.text;
         this.layout.clear();
-        this.show(`\r${rowsUp > 0 ? `\x1b[${rowsUp}A` : ''}\x1b[J`);
+        this.clearFrom(rowsUp, 0);
         this.echo(text);
       });
+    }
+
+    // Moves the cursor `rowsUp` rows up from its own and to `column`, and clears the screen
+    // from there on.
+    clearFrom(rowsUp, column) {
+      this.show(`\r${rowsUp > 0 ? `\x1b[${rowsUp}A` : ''}${column > 0 ? `\x1b[${column + 1}G` : ''}\x1b[J`);
     }
 
     // The line goes to the game; an empty one, from Ctrl-D, is the end of the input.

@@ -10,7 +10,7 @@ import fs from 'node:fs';
 import net from 'node:net';
 import { setTimeout as sleep } from 'node:timers/promises';
 
-// WebDriver's code points for the keys the test presses (the W3C spec's table).
+// The code points WebDriver's key actions name the keys the test presses by.
 const WEBDRIVER_KEYS = { Control: '\ue009', Alt: '\ue00a', Shift: '\ue008', Enter: '\ue007',
   NumpadEnter: '\ue007', Backspace: '\ue003', Tab: '\ue004', Escape: '\ue00c', Space: ' ',
   ArrowLeft: '\ue012', ArrowUp: '\ue013', ArrowRight: '\ue014', ArrowDown: '\ue015',
@@ -85,10 +85,6 @@ async function firefox(options) {
       setViewportSize: ({ width, height }) => page.setViewport({ width, height }),
       screenshot: ({ path }) => page.screenshot({ path }),
       on: (event, listener) => page.on(event, listener),
-      onDialog: (listener) => page.on('dialog', (dialog) => {
-        listener(dialog.type());
-        dialog.dismiss().catch(() => {});
-      }),
     },
     x: () => xWindow('firefox'),
     close: () => browser.close(),
@@ -182,7 +178,6 @@ async function webkit(options) {
       screenshot: async ({ path }) => fs.writeFileSync(path,
         Buffer.from(await command('GET', `${session}/screenshot`), 'base64')),
       on: () => {}, // the classic protocol has no console: errors are not seen here
-      onDialog: null,
     },
     x: () => xWindow('MiniBrowser'),
     close: async () => {

@@ -369,6 +369,13 @@ const expectThreeLines = async () => {
     throw new Error(`the game wrote:\n${(await transcript()).toString('latin1')}`);
   }
 };
+// Types the rest of the three answers, and requires the game to be three_lines's to the end.
+async function finishThreeLines(rest) {
+  await page.keyboard.type(rest);
+  await waitingFor('key');
+  await expectThreeLines();
+  await pressAKeyAndEnd();
+}
 
 // The screen, cell by cell: each row's text, whether it goes on from the row above, and the
 // cursor. Two screens alike are alike to the eye, and to the next erase.
@@ -434,10 +441,7 @@ await check('an erase leaves the screen as typing only what is left would, and t
   await enterSteps([{ paste: q(3000) }, { press: 'Control+u' }, { paste: 'Ann' }]);
   const { rows: shown, x } = JSON.parse(await cells());
   if (shown.at(-1) !== '|Ann' || x !== 3) throw new Error(`the row typed on: ${shown.at(-1)}, cursor at ${x}`);
-  await page.keyboard.type('\nLee\n2\n');
-  await waitingFor('key');
-  await expectThreeLines();
-  await pressAKeyAndEnd();
+  await finishThreeLines('\nLee\n2\n');
 });
 
 await check('accented capitals and descenders fit in their rows, in the page\'s own font', async () => {
@@ -528,10 +532,7 @@ await check('Tab and Shift+Tab move the focus and type nothing into the answer',
   // In a window, Tab from the page's last field goes on to the browser's toolbar, and keys
   // from the X server would follow it there.
   if (xKeys) await giveThePageTheKeyboard();
-  await page.keyboard.type('\nLee\n2\n');
-  await waitingFor('key');
-  await expectThreeLines();
-  await pressAKeyAndEnd();
+  await finishThreeLines('\nLee\n2\n');
 });
 
 await check('Ctrl-C and Ctrl-\\ end the game (130, 131); Ctrl-Z, Ctrl-S and Ctrl-Q do nothing', async () => {
@@ -795,10 +796,7 @@ async function atAHost(serveOptions, body) {
 }
 const playHere = async () => {
   await waitingFor('line');
-  await page.keyboard.type('Ann\nLee\n2\n');
-  await waitingFor('key');
-  await expectThreeLines();
-  await pressAKeyAndEnd();
+  await finishThreeLines('Ann\nLee\n2\n');
 };
 
 await check("under a host's policy that refuses inline styles nothing is refused, and the page reads right",
